@@ -1,0 +1,34 @@
+// The sprite window: its record, loading a sprite file into it, the
+// simulation step, drawing frames and the window's GL resources.
+#pragma once
+
+#include "GL_Setup.h"
+#include "Host_GL_Types.h"
+#include "Host_Types.h"
+#include "OpenGL_Image_Utilities.h"
+#include "Sprite_Utilities.h"
+
+// Everything one sprite window carries, attached as its reference constant.
+struct recWindow {
+    structGLWindowInfo glInfo; // the GL context request; fmt held while the context exists
+    AGLContext aglContext;     // null until the GL resources are built
+    GLuint fontList;           // first of 256 overlay font display lists, 0 without a font
+    float zoom;                // view zoom: pixels per world unit, never below 0.1
+    Boolean go;                // the frame timer was started for this window
+    Boolean info;              // draw the information overlay
+    Boolean lines;             // draw tile outlines
+    Boolean grid;              // draw the texel grid
+    SInt32 numSprites;
+    SInt32 numImages;          // at most 32,767
+    recSprite* pSpriteArray;   // owned; sprite 0 is the one the view follows
+    recImage* pImageArray;     // owned
+    float thrustValue;         // thrust input of the latest tick, 0 to 255
+    float turnValue;           // turn input of the latest tick, -127 to 127
+};
+using pRecWindow = recWindow*;
+
+// Largest texture tile edge in pixels (a power of two).
+extern SInt16 gMaxTextureSize;
+// True: the view stays upright and the steered sprite turns on screen.
+// False: the view turns with sprite 0.
+extern Boolean gZarvoRotate;

@@ -1,0 +1,32 @@
+// Handles and geometry shared by the window, display and GL layers. The
+// window record behind WindowRef belongs to the host's application layer.
+#pragma once
+
+#include "Host_Types.h"
+
+class QWindow;
+
+struct OpaqueWindowPtr;
+using WindowRef = OpaqueWindowPtr*;
+using WindowPtr = WindowRef;
+
+// A drawing port: each window has one; the port of no window is null.
+struct OpaqueGrafPtr;
+using CGrafPtr = OpaqueGrafPtr*;
+using GrafPtr = CGrafPtr;
+
+struct Rect {
+    int16_t top;
+    int16_t left;
+    int16_t bottom;
+    int16_t right;
+};
+
+struct Point {
+    int16_t v;
+    int16_t h;
+};
+
+// The surface a window's GL context draws into (a QWindow inside the window's
+// content area), or null for a window without one.
+QWindow* HostWindowSurface(WindowRef window);

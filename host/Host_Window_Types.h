@@ -30,3 +30,9 @@ struct Point {
 // The surface a window's GL context draws into (a QWindow inside the window's
 // content area), or null for a window without one.
 QWindow* HostWindowSurface(WindowRef window);
+
+// A window's reference constant: the sprite window's record, or null for a
+// window without one.
+using SRefCon = void*;
+void SetWRefCon(WindowRef window, SRefCon data);
+SRefCon GetWRefCon(WindowRef window);

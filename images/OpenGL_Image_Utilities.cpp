@@ -1,5 +1,12 @@
 #include "OpenGL_Image_Utilities.h"
 
+#include <cstdlib>
+#include <string>
+
+#include "Error_Handler.h"
+#include "Host_Files.h"
+#include "Host_Images.h"
+
 int32_t GetTextureNumFromTextureDim(int32_t textureDimension, int16_t maxTextureSize)
 {
     int32_t count = 0;
@@ -22,4 +29,220 @@ int32_t GetNextTextureSize(int32_t textureDimension, int16_t maxTextureSize)
         if (textureDimension & bit)
             return bit;
     return 0;
+}
+
+namespace {
+
+// The name of the file, for messages.
+std::string ImageName(const FSSpec& spec)
+{
+    return HostPathFromFSSpec(&spec);
+}
+
+void ReportImageError(const FSSpec& spec, const char* what)
+{
+    const std::string message = "LoadImageFile: image \"" + ImageName(spec) + "\" " + what;
+    ReportError(message.c_str());
+}
+
+} // namespace
+
+int32_t ImageDepthFromStoredDepth(int16_t storedDepth)
+{
+    if (storedDepth == 40)
+        return 8;
+    if (storedDepth == 16)
+        return 16;
+    return 32;
+}
+
+Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
+{
+    if (!prImage)
+        return false;
+
+    GraphicsImportComponent importer = nullptr;
+    if (GetGraphicsImporterForFile(&fsspecImage, &importer) != noErr || !importer) {
+        ReportImageError(fsspecImage, "cannot be read: the file is missing or its format is unknown");
+        return false;
+    }
+
+    Rect naturalBounds{};
+    ComponentResult result = GraphicsImportGetNaturalBounds(importer, &naturalBounds);
+    ImageDescription description{};
+    if (result == noErr)
+        result = GraphicsImportGetImageDescription(importer, &description);
+    if (result == imageTooLargeErr) {
+        ReportImageError(fsspecImage, "is larger than 32767 pixels on a side");
+        CloseComponent(importer);
+        return false;
+    }
+    if (result != noErr) {
+        ReportImageError(fsspecImage, "is truncated or corrupt: its size or depth cannot be read");
+        CloseComponent(importer);
+        return false;
+    }
+
+    // Everything is checked before the record is touched, so that a refused
+    // image leaves it all zero.
+    const int32_t width = int32_t(naturalBounds.right) - naturalBounds.left;
+    const int32_t height = int32_t(naturalBounds.bottom) - naturalBounds.top;
+    const int32_t depth = ImageDepthFromStoredDepth(description.depth);
+    const int32_t rowStride = width * depth / 8;
+    const int64_t bufferBytes = int64_t(rowStride) * height;
+    if (bufferBytes > kMaxImageBufferBytes) {
+        const std::string what = "needs a buffer of " + std::to_string(bufferBytes) + " bytes, more than the " +
+                                 std::to_string(kMaxImageBufferBytes) + " allowed";
+        ReportImageError(fsspecImage, what.c_str());
+        CloseComponent(importer);
+        return false;
+    }
+    Boolean valid = false;
+    if (GraphicsImportValidate(importer, &valid) != noErr || !valid) {
+        ReportImageError(fsspecImage, "is truncated or corrupt");
+        CloseComponent(importer);
+        return false;
+    }
+
+    prImage->maskType = maskType;
+    prImage->imageWidth = width;
+    prImage->imageHeight = height;
+    prImage->imageAspect = float(width) / float(height);
+    prImage->imageDepth = depth;
+    prImage->textureWidth = prImage->imageWidth;
+    prImage->textureHeight = prImage->imageHeight;
+
+    const Rect drawRect{0, 0, int16_t(prImage->textureHeight), int16_t(prImage->textureWidth)};
+    prImage->pImageBuffer = reinterpret_cast<unsigned char*>(NewPtrClear(int32_t(bufferBytes)));
+    if (!prImage->pImageBuffer) {
+        ReportImageError(fsspecImage, "cannot be loaded: out of memory");
+        *prImage = recImage{};
+        CloseComponent(importer);
+        return false;
+    }
+
+    const OSType pixelFormat = prImage->imageDepth == 8    ? k8IndexedGrayPixelFormat
+                               : prImage->imageDepth == 32 ? k32ARGBPixelFormat
+                                                           : k16BE555PixelFormat;
+    QTNewGWorldFromPtr(&prImage->pGWorld, pixelFormat, &drawRect, nullptr, nullptr, 0, prImage->pImageBuffer, rowStride);
+    if (!prImage->pGWorld) {
+        ReportImageError(fsspecImage, "cannot be drawn: no drawing surface");
+        CloseComponent(importer);
+        return false;
+    }
+
+    MatrixRecord matrix;
+    SetIdentityMatrix(&matrix);
+    ScaleMatrix(&matrix, X2Fix(float(prImage->textureWidth) / float(prImage->imageWidth)),
+                X2Fix(float(prImage->textureHeight) / float(prImage->imageHeight)), X2Fix(0.0), X2Fix(0.0));
+    PixMapHandle pixMap = nullptr;
+    if (GraphicsImportSetMatrix(importer, &matrix) != noErr || GraphicsImportSetGWorld(importer, prImage->pGWorld, nullptr) != noErr ||
+        GraphicsImportSetQuality(importer, codecLosslessQuality) != noErr ||
+        !(pixMap = GetGWorldPixMap(prImage->pGWorld)) || !LockPixels(pixMap)) {
+        ReportImageError(fsspecImage, "cannot be drawn into its buffer");
+        CloseComponent(importer);
+        return false;
+    }
+
+    GraphicsImportDraw(importer);
+
+    const uint32_t pixelCount = uint32_t(prImage->textureWidth) * uint32_t(prImage->textureHeight);
+    switch (maskType) {
+    case kMaskZeroAlpha:
+        SetAlphaToOpaque(prImage->pImageBuffer, pixelCount, uint32_t(prImage->imageDepth));
+        break;
+    case kMaskSourceColorKey:
+        SetAlphaMaskSourceColor(prImage->pImageBuffer, pixelCount, uint32_t(prImage->imageDepth));
+        break;
+    case kMaskLumAlpha:
+        SetAlphaBlendLuminance(prImage->pImageBuffer, pixelCount, uint32_t(prImage->imageDepth));
+        break;
+    case kMaskAlphaOnly:
+        break;
+    default:
+        ReportError("Invalid image mask type in LoadImageFile");
+        break;
+    }
+
+    UnlockPixels(pixMap);
+    CloseComponent(importer);
+    prImage->zoom = 1.0f;
+    return true;
+}
+
+// The mask loops are written without branches so that the compiler turns
+// them into vector code: one read and one write per pixel.
+
+void SetAlphaToOpaque(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth)
+{
+    if (!pixelPtr)
+        return;
+    if (imageDepth == 32) {
+        auto* p = reinterpret_cast<uint32_t*>(pixelPtr);
+        for (uint32_t i = 0; i < numberOfPixels; ++i)
+            p[i] |= 0xFF000000u;
+    } else if (imageDepth == 16) {
+        auto* p = reinterpret_cast<uint16_t*>(pixelPtr);
+        for (uint32_t i = 0; i < numberOfPixels; ++i)
+            p[i] = uint16_t(p[i] | 0x8000u);
+    }
+}
+
+void SetAlphaMaskSourceColor(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth)
+{
+    if (!pixelPtr)
+        return;
+    if (imageDepth == 32) {
+        auto* p = reinterpret_cast<uint32_t*>(pixelPtr);
+        for (uint32_t i = 0; i < numberOfPixels; ++i) {
+            const uint32_t pixel = p[i];
+            const uint32_t keyed = 0u - uint32_t((pixel & 0x00FFFFFFu) == 0x0000FF00u); // all ones for the key
+            p[i] = (0x00303040u & keyed) | ((pixel | 0xFF000000u) & ~keyed);
+        }
+    } else if (imageDepth == 16) {
+        auto* p = reinterpret_cast<uint16_t*>(pixelPtr);
+        for (uint32_t i = 0; i < numberOfPixels; ++i) {
+            const uint16_t pixel = p[i];
+            const uint16_t keyed = uint16_t(0u - uint32_t((pixel & 0x7FFFu) == 0x03E0u));
+            p[i] = uint16_t((0x0C63u & keyed) | ((pixel | 0x8000u) & uint16_t(~keyed)));
+        }
+    }
+}
+
+void SetAlphaBlendLuminance(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth)
+{
+    if (!pixelPtr || imageDepth != 32)
+        return;
+    auto* p = reinterpret_cast<uint32_t*>(pixelPtr);
+    for (uint32_t i = 0; i < numberOfPixels; ++i)
+        p[i] = (p[i] << 24) | 0x00FFFFFFu;
+}
+
+void DisposeImages(recImage** ppImageArray, int32_t numImages)
+{
+    if (!ppImageArray || !*ppImageArray)
+        return;
+    recImage* images = *ppImageArray;
+    for (int32_t i = 0; i < numImages; ++i) {
+        recImage& image = images[i];
+        if (image.pTextureName) {
+            const int64_t count = int64_t(image.textureX) * image.textureY;
+            if (count > 0 && count <= INT32_MAX)
+                glDeleteTextures(GLsizei(count), image.pTextureName);
+            std::free(image.pTextureName);
+            image.pTextureName = nullptr;
+        }
+        // An image whose window closed before its textures were built still
+        // holds its surface and buffer.
+        if (image.pGWorld) {
+            DisposeGWorld(image.pGWorld);
+            image.pGWorld = nullptr;
+        }
+        if (image.pImageBuffer) {
+            DisposePtr(reinterpret_cast<char*>(image.pImageBuffer));
+            image.pImageBuffer = nullptr;
+        }
+    }
+    DisposePtr(reinterpret_cast<char*>(images));
+    *ppImageArray = nullptr;
 }

@@ -39,6 +39,38 @@ struct recImage {
 };
 using pRecImage = recImage*;
 
+// Decodes the image file into a new zero-filled pixel buffer of prImage (a
+// zero-filled record) at natural size, 32, 16 or 8 bits per pixel, and makes
+// its alpha by maskType. True when the image was decoded (also for an unknown
+// mask type, which is reported). A file that is missing, of unknown format,
+// truncated or corrupt, more than 32767 pixels a side or needing more than
+// kMaxImageBufferBytes is reported and leaves the record all zero.
+Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType);
+
+// Largest pixel buffer an image may have.
+constexpr int64_t kMaxImageBufferBytes = int64_t(256) * 1024 * 1024;
+
+// The buffer depth for an image's stored depth: gray of 8 or more bits (40)
+// gives 8, 16-bit RGB gives 16, everything else - true colour, alpha, indexed
+// colour and images of 1, 2 or 4 bits - gives 32.
+int32_t ImageDepthFromStoredDepth(int16_t storedDepth);
+
+// The alpha masks, rewriting numberOfPixels pixels in place as 32-bit words
+// (imageDepth 32) or 16-bit words (imageDepth 16); other depths are left alone.
+// Opaque: every pixel's alpha set.
+void SetAlphaToOpaque(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth);
+// Pure green (the alpha ignored) becomes transparent dark gray-blue, every
+// other pixel opaque.
+void SetAlphaMaskSourceColor(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth);
+// 32-bit only: the blue channel becomes the alpha and the colour white.
+void SetAlphaBlendLuminance(unsigned char* pixelPtr, uint32_t numberOfPixels, uint32_t imageDepth);
+
+// Deletes every image's textures in the current GL context, frees the name
+// arrays (allocated with NewPtrClear or malloc), releases the surfaces and
+// buffers of images that were never uploaded, frees the array and sets
+// *ppImageArray to null. Does nothing for a null array.
+void DisposeImages(recImage** ppImageArray, int32_t numImages);
+
 // Number of tiles along a dimension of textureDimension pixels.
 int32_t GetTextureNumFromTextureDim(int32_t textureDimension, int16_t maxTextureSize);
 // Edge of the next tile when textureDimension pixels are still to be covered.

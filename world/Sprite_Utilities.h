@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Host_Types.h"
+#include "Host_Window_Types.h"
 
 enum { kNotTiled = 0, kTiled = 1, kFlipTiled = 2 };
 
@@ -29,3 +30,19 @@ struct recSprite {
     Boolean fTakesInput; // steered by the user's turn and thrust
 };
 using pRecSprite = recSprite*;
+
+// Fills *pSprite from the next seventeen values of a sprite file (the data
+// buffer, read index and size of the data file reader), with its rates
+// cleared. A sprite on image 3, the smoke image, becomes an invisible white
+// puff with the smoke rates, whatever its file gave for colour and alpha.
+// Does nothing for a null sprite.
+void LoadSprite(recSprite* pSprite, const char* pBuffer, int32_t* pIndex, int32_t bufferSize);
+// Frees the sprite array and sets *ppSpriteArray to null.
+void DisposeSprites(recSprite** ppSpriteArray, int32_t numSprites);
+
+// Advances the window's sprites by deltaTime seconds: every sprite moves by
+// its velocity, smoke puffs (sprites above 2) fade, spin and grow, steered
+// sprites turn, thrust along their heading and feel drag, and while the user
+// thrusts a puff from the smoke pool (sprites 32 down to 3, those that exist)
+// is placed behind sprite 0 at most every 0.05 seconds of thrust.
+void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, double deltaTime);

@@ -5,6 +5,7 @@
 #include "GL_Setup.h"
 #include "Host_GL_Types.h"
 #include "Host_Types.h"
+#include "Host_Window_Types.h"
 #include "OpenGL_Image_Utilities.h"
 #include "Sprite_Utilities.h"
 
@@ -32,3 +33,21 @@ extern SInt16 gMaxTextureSize;
 // True: the view stays upright and the steered sprite turns on screen.
 // False: the view turns with sprite 0.
 extern Boolean gZarvoRotate;
+
+// Asks the user for a sprite file and loads it into pWindowInfo, a new
+// zero-filled record: its defaults, its images and its sprites. False when no
+// file was read, or when the file's image or sprite count is beyond
+// kMaxSpriteFileImages or kMaxSpriteFileSprites or its arrays cannot be
+// allocated (reported); the record then holds no arrays.
+Boolean LoadDataFile(recWindow* pWindowInfo);
+
+// Largest image count of a sprite file: the range of the upload's image counter.
+constexpr int32_t kMaxSpriteFileImages = 32767;
+// Largest sprite count of a sprite file.
+constexpr int32_t kMaxSpriteFileSprites = 1048576;
+
+// One step of the world for the window: measures the time since the previous
+// call (of any window), applies the zoom keys and moves the sprites by the
+// turn (-127 to 127, positive clockwise) and thrust (0 to 255) inputs. A step
+// more than 10 seconds after the previous one does nothing.
+void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boolean Zout);

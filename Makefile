@@ -16,8 +16,11 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The program runs in a folder of its own under the build tree, where it keeps
+# its saved controls.
 run: build
-	@echo "The program cannot open a window yet; the build and the tests are ready (make test)."
+	@mkdir -p $(BUILD)/run
+	@cd $(BUILD)/run && ../stardrift "$(CURDIR)/data/demo/demo.sprites"
 
 test: build
 	@tools/run-tests.sh $(BUILD)

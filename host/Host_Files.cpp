@@ -11,6 +11,12 @@
 
 namespace {
 HostFileChooser gChooser = nullptr;
+std::string gLastChosenName;
+}
+
+const char* HostLastChosenFileName()
+{
+    return gLastChosenName.c_str();
 }
 
 void HostSetFileChooser(HostFileChooser chooser)
@@ -24,8 +30,10 @@ OSErr NavChooseFile(NavReplyRecord* reply)
         return OSErr(paramErr);
     std::memset(reply, 0, sizeof *reply);
     std::string path;
-    if (gChooser && gChooser(&path) && HostMakeFSSpec(path, &reply->selection))
+    if (gChooser && gChooser(&path) && HostMakeFSSpec(path, &reply->selection)) {
         reply->validRecord = 1;
+        gLastChosenName.assign(reinterpret_cast<const char*>(reply->selection.name + 1), reply->selection.name[0]);
+    }
     return noErr;
 }
 

@@ -22,6 +22,8 @@ void HostSetFileChooser(HostFileChooser chooser);
 // "cancelled". Always returns noErr; reply->validRecord tells the outcome.
 OSErr NavChooseFile(NavReplyRecord* reply);
 OSErr NavDisposeReply(NavReplyRecord* reply);
+// The plain name of the file chosen last, "" before any; for window titles.
+const char* HostLastChosenFileName();
 
 // Splits a path into folder and plain name. False when the name does not fit
 // in 63 characters or the folder in the FSSpec.

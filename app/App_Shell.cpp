@@ -1,0 +1,289 @@
+#include "App_Shell.h"
+
+#include <cstdlib>
+
+#include "Host_Files.h"
+#include "Sprite_Window.h"
+
+EventLoopTimerRef gTimer = nullptr;
+WindowRef gConfigWindow = nullptr;
+IBNibRef nibRef = nullptr;
+Boolean gfDevice = true;
+EventHandlerUPP gEvtHandler = nullptr;
+EventHandlerUPP gWinEvtHandler = nullptr;
+EventHandlerUPP gConfigEvtHandler = nullptr;
+
+namespace {
+
+constexpr EventTypeSpec kApplicationEvents[] = {
+    {kEventClassCommand, kEventCommandProcess},
+    {kEventClassMenu, kEventMenuOpening},
+};
+
+constexpr EventTypeSpec kWindowEvents[] = {
+    {kEventClassWindow, kEventWindowShown},
+    {kEventClassWindow, kEventWindowActivated},
+    {kEventClassWindow, kEventWindowClose},
+    {kEventClassWindow, kEventWindowDrawContent},
+    {kEventClassWindow, kEventWindowResizeCompleted},
+    {kEventClassWindow, kEventWindowBoundsChanged},
+    {kEventClassWindow, kEventWindowZoomed},
+    {kEventClassKeyboard, kEventRawKeyDown},
+    {kEventClassKeyboard, kEventRawKeyUp},
+};
+
+// The window the frame timer ticks, while it runs.
+WindowRef gTickedWindow = nullptr;
+
+void StopTimer()
+{
+    if (gTimer)
+        RemoveEventLoopTimer(gTimer);
+    gTimer = nullptr;
+    gTickedWindow = nullptr;
+}
+
+// Disposes of a window as the close commands and the close box do. The
+// configuration window is only hidden: it lives until shut-down, so that
+// gConfigWindow never refers to a disposed window. Disposing of the window the
+// frame timer ticks stops the timer. A sprite window's record is freed after
+// its sprites and images.
+void CloseWindow(WindowRef window)
+{
+    if (window == gConfigWindow) {
+        HideWindow(window);
+        return;
+    }
+    if (window == gTickedWindow)
+        StopTimer();
+    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    DisposeWindow(window);
+    if (pWindowInfo) {
+        DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
+        DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
+        std::free(pWindowInfo);
+    }
+}
+
+void SetUserFocusIfFront(WindowRef window)
+{
+    if (window == FrontWindow())
+        SetUserFocusWindow(window);
+}
+
+} // namespace
+
+OSStatus OpenSpriteFile()
+{
+    OSStatus result = eventNotHandledErr;
+    auto* pWindowInfo = static_cast<recWindow*>(std::calloc(1, sizeof(recWindow)));
+    if (!pWindowInfo)
+        return result;
+    if (!LoadDataFile(pWindowInfo)) {
+        std::free(pWindowInfo);
+        return result;
+    }
+    WindowRef window = nullptr;
+    result = CreateWindowFromNib(nibRef, "MainWindow", &window);
+    if (!window) {
+        DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
+        DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
+        std::free(pWindowInfo);
+        return result;
+    }
+    SetWRefCon(window, pWindowInfo);
+    SetWTitle(window, HostLastChosenFileName());
+    InstallEventHandler(GetWindowEventTarget(window), gWinEvtHandler, UInt32(std::size(kWindowEvents)), kWindowEvents,
+                        window, nullptr);
+    ShowWindow(window);
+    return result;
+}
+
+OSStatus myEvtHndlr(EventHandlerCallRef, EventRef event, void*)
+{
+    OSStatus result = eventNotHandledErr;
+    WindowRef window = FrontWindow();
+    recWindow* pWindowInfo = nullptr;
+    Rect rectPort{};
+    if (window) {
+        GetWindowPortBounds(window, &rectPort);
+        pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    }
+
+    if (GetEventClass(event) == kEventClassMenu && GetEventKind(event) == kEventMenuOpening) {
+        if (pWindowInfo) {
+            MenuRef menu = GetMenuHandle(kMainMenu);
+            CheckMenuItem(menu, 15, pWindowInfo->lines);
+            CheckMenuItem(menu, 16, pWindowInfo->info);
+            CheckMenuItem(menu, 17, pWindowInfo->grid);
+        }
+        return result;
+    }
+    if (GetEventClass(event) != kEventClassCommand || GetEventKind(event) != kEventCommandProcess)
+        return result;
+
+    HICommand command{};
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    switch (command.commandID) {
+    case FourCC("opnf"):
+        result = OpenSpriteFile();
+        break;
+    case FourCC("clsf"):
+        if (window)
+            CloseWindow(window);
+        break;
+    case FourCC("quit"):
+        while (WindowRef front = FrontWindow())
+            CloseWindow(front);
+        break;
+    case FourCC("conf"):
+        break; // the configuration window arrives with the input bindings
+    case FourCC("save"):
+    case FourCC("load"):
+        break; // the configuration file arrives with the input bindings
+    default:
+        break;
+    }
+
+    if (!pWindowInfo)
+        return result;
+    switch (command.commandID) {
+    case FourCC("gogo"):
+        pWindowInfo->go = true;
+        if (!gTimer) {
+            InstallEventLoopTimer(GetCurrentEventLoop(), 0.0, 0.0001, GetTimerUPP(), window, &gTimer);
+            gTickedWindow = window;
+        }
+        break;
+    case FourCC("stop"):
+        pWindowInfo->go = false;
+        StopTimer();
+        break;
+    case FourCC("roro"):
+        gZarvoRotate = !gZarvoRotate;
+        break;
+    case FourCC("zmin"):
+        pWindowInfo->zoom = float(double(pWindowInfo->zoom) * 1.5);
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    case FourCC("zout"):
+        pWindowInfo->zoom = float(double(pWindowInfo->zoom) / 1.5);
+        if (pWindowInfo->zoom < 0.1f)
+            pWindowInfo->zoom = 0.1f;
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    case FourCC("zt11"):
+        pWindowInfo->zoom = 1.0f;
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    case FourCC("tlin"):
+        pWindowInfo->lines = 1 - pWindowInfo->lines;
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    case FourCC("tinf"):
+        pWindowInfo->info = 1 - pWindowInfo->info;
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    case FourCC("grid"):
+        pWindowInfo->grid = 1 - pWindowInfo->grid;
+        InvalWindowRect(window, &rectPort);
+        result = noErr;
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+OSStatus myWindowEvtHndlr(EventHandlerCallRef, EventRef event, void*)
+{
+    WindowRef window = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof window, nullptr, &window);
+    if (GetEventClass(event) == kEventClassKeyboard)
+        return eventNotHandledErr; // held keys are recorded by the input actions, with the bindings
+    if (GetEventClass(event) != kEventClassWindow)
+        return eventNotHandledErr;
+    switch (GetEventKind(event)) {
+    case kEventWindowShown:
+        SetUserFocusIfFront(window);
+        break;
+    case kEventWindowActivated:
+        SetUserFocusIfFront(window);
+        HandleWindowUpdate(window);
+        break;
+    case kEventWindowDrawContent:
+        HandleWindowUpdate(window);
+        break;
+    case kEventWindowBoundsChanged:
+        HandleWindowUpdate(window);
+        break;
+    case kEventWindowResizeCompleted:
+    case kEventWindowZoomed:
+        break;
+    case kEventWindowClose:
+        CloseWindow(window);
+        break;
+    default:
+        break;
+    }
+    return eventNotHandledErr;
+}
+
+void HandleWindowUpdate(WindowRef window)
+{
+    GrafPtr savedPort = nullptr;
+    GetPort(&savedPort);
+    SetPort(GetWindowPort(window));
+    // The frame is drawn here once the window has its GL context.
+    SetPort(savedPort);
+}
+
+void IdleTimer(EventLoopTimerRef, void* userData)
+{
+    auto window = static_cast<WindowRef>(userData);
+    // Until input actions exist the world runs without turn, thrust or zoom.
+    IdleWindow(window, 0, 0, false, false);
+}
+
+EventLoopTimerUPP GetTimerUPP()
+{
+    static EventLoopTimerUPP sTimerUPP = nullptr;
+    if (!sTimerUPP)
+        sTimerUPP = NewEventLoopTimerUPP(IdleTimer);
+    return sTimerUPP;
+}
+
+OSStatus StartApplication()
+{
+    gMaxTextureSize = 256;
+    OSStatus err = CreateNibReference("main", &nibRef);
+    if (err == noErr)
+        err = SetMenuBarFromNib(nibRef, "MainMenu");
+    if (err != noErr) {
+        if (nibRef)
+            DisposeNibReference(nibRef);
+        nibRef = nullptr;
+        return err;
+    }
+    gEvtHandler = NewEventHandlerUPP(myEvtHndlr);
+    InstallEventHandler(GetApplicationEventTarget(), gEvtHandler, UInt32(std::size(kApplicationEvents)),
+                        kApplicationEvents, nullptr, nullptr);
+    gWinEvtHandler = NewEventHandlerUPP(myWindowEvtHndlr);
+    OpenSpriteFile();
+    return noErr;
+}
+
+void StopApplication()
+{
+    StopTimer();
+    if (gConfigWindow)
+        DisposeWindow(gConfigWindow);
+    gConfigWindow = nullptr;
+    DisposeNibReference(nibRef);
+    nibRef = nullptr;
+}

@@ -1,0 +1,173 @@
+// The application services: events and their handlers, the event loop and
+// its timers, windows, menus, the interface description and the beep, on Qt.
+//
+// Every event that matters is turned into an event record (class, kind and
+// parameters) and handed to the handlers installed on its target, in the
+// order they were installed. A handler that returns eventNotHandledErr lets
+// the next one run and, after the last, the standard handling: the 'quit'
+// command ends the event loop, a close box disposes of the window.
+#pragma once
+
+#include <cstddef>
+
+#include "Host_Types.h"
+#include "Host_Window_Types.h"
+
+// ---- events ----------------------------------------------------------------
+
+constexpr OSType kEventClassCommand = FourCC("cmds");
+constexpr OSType kEventClassMenu = FourCC("menu");
+constexpr OSType kEventClassWindow = FourCC("wind");
+constexpr OSType kEventClassKeyboard = FourCC("keyb");
+
+constexpr UInt32 kEventCommandProcess = 1;
+constexpr UInt32 kEventMenuOpening = 4;
+constexpr UInt32 kEventWindowDrawContent = 2;
+constexpr UInt32 kEventWindowActivated = 5;
+constexpr UInt32 kEventWindowShown = 24;
+constexpr UInt32 kEventWindowBoundsChanged = 27;
+constexpr UInt32 kEventWindowResizeCompleted = 29;
+constexpr UInt32 kEventWindowClose = 72;
+constexpr UInt32 kEventWindowZoomed = 76;
+constexpr UInt32 kEventRawKeyDown = 1;
+constexpr UInt32 kEventRawKeyUp = 3;
+
+// Parameter names and types.
+constexpr OSType kEventParamDirectObject = FourCC("----");
+constexpr OSType kEventParamKeyCode = FourCC("kcod");
+constexpr OSType kEventParamKeyMacCharCodes = FourCC("kchr");
+constexpr OSType typeHICommand = FourCC("hcmd");
+constexpr OSType typeWindowRef = FourCC("wind");
+constexpr OSType typeUInt32 = FourCC("magn");
+constexpr OSType typeChar = FourCC("TEXT");
+constexpr OSStatus eventParameterNotFoundErr = -9870;
+
+constexpr OSType kHICommandQuit = FourCC("quit");
+
+struct MenuRec;
+using MenuRef = MenuRec*;
+
+// A command sent by a menu item or a control. 14 bytes as the platform packs it.
+#pragma pack(push, 2)
+struct HICommand {
+    UInt32 attributes;
+    UInt32 commandID;
+    struct {
+        MenuRef menuRef;
+        uint16_t menuItemIndex;
+    } menu;
+};
+#pragma pack(pop)
+
+struct EventTypeSpec {
+    OSType eventClass;
+    UInt32 eventKind;
+};
+
+struct OpaqueEventRef;
+using EventRef = OpaqueEventRef*;
+struct OpaqueEventHandlerCallRef;
+using EventHandlerCallRef = OpaqueEventHandlerCallRef*;
+struct OpaqueEventTargetRef;
+using EventTargetRef = OpaqueEventTargetRef*;
+struct OpaqueEventHandlerRef;
+using EventHandlerRef = OpaqueEventHandlerRef*;
+
+using EventHandlerProcPtr = OSStatus (*)(EventHandlerCallRef, EventRef, void*);
+using EventHandlerUPP = EventHandlerProcPtr;
+EventHandlerUPP NewEventHandlerUPP(EventHandlerProcPtr proc);
+
+OSType GetEventClass(EventRef event);
+UInt32 GetEventKind(EventRef event);
+// Copies a parameter of the event. eventParameterNotFoundErr when the event
+// has none of that name and type; paramErr when the buffer is too small.
+OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* actualType,
+                           size_t bufferSize, size_t* actualSize, void* data);
+
+EventTargetRef GetApplicationEventTarget();
+EventTargetRef GetWindowEventTarget(WindowRef window);
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
+                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
+
+// Builds and sends events as the platform would: to the window's handlers
+// (window and key events) or to the front window and then the application
+// (commands, menu opening). Returns what the handlers returned, after the
+// standard handling of events that none handled. Tests use these too.
+OSStatus HostSendCommand(OSType commandID);
+OSStatus HostSendMenuOpening();
+OSStatus HostSendWindowEvent(WindowRef window, UInt32 kind);
+OSStatus HostSendKeyEvent(WindowRef window, bool down, UInt32 keyCode, unsigned char charCode);
+
+// ---- event loop and timers -------------------------------------------------
+
+struct OpaqueEventLoopRef;
+using EventLoopRef = OpaqueEventLoopRef*;
+struct OpaqueEventLoopTimerRef;
+using EventLoopTimerRef = OpaqueEventLoopTimerRef*;
+using EventLoopTimerProcPtr = void (*)(EventLoopTimerRef, void*);
+using EventLoopTimerUPP = EventLoopTimerProcPtr;
+using EventTimerInterval = double; // seconds
+
+EventLoopRef GetCurrentEventLoop();
+EventLoopTimerUPP NewEventLoopTimerUPP(EventLoopTimerProcPtr proc);
+// An interval below a millisecond fires whenever the event loop is idle.
+OSStatus InstallEventLoopTimer(EventLoopRef loop, EventTimerInterval fireDelay, EventTimerInterval interval,
+                               EventLoopTimerUPP proc, void* userData, EventLoopTimerRef* outTimer);
+OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);
+// Runs the event loop until the 'quit' command's standard handling ends it.
+void RunApplicationEventLoop();
+void QuitApplicationEventLoop();
+// The number of timers installed and not removed.
+int HostTimerCount();
+
+// ---- interface description, menus and windows ------------------------------
+
+struct OpaqueIBNibRef;
+using IBNibRef = OpaqueIBNibRef*;
+
+// Opens the interface description "main"; -1 for any other name.
+OSStatus CreateNibReference(const char* name, IBNibRef* outNibRef);
+// Installs the menu bar "MainMenu" in every window from now on.
+OSStatus SetMenuBarFromNib(IBNibRef nibRef, const char* name);
+// Creates a hidden window "MainWindow" (a sprite window with a GL surface)
+// or "ConfigWindow".
+OSStatus CreateWindowFromNib(IBNibRef nibRef, const char* name, WindowRef* outWindow);
+void DisposeNibReference(IBNibRef nibRef);
+
+MenuRef GetMenuHandle(int16_t menuID);
+void CheckMenuItem(MenuRef menu, uint16_t item, Boolean checked);
+// Whether an item carries its check mark (for tests and the menus' display).
+Boolean HostMenuItemChecked(MenuRef menu, uint16_t item);
+
+void ShowWindow(WindowRef window);
+void HideWindow(WindowRef window);
+void DisposeWindow(WindowRef window);
+void SetWTitle(WindowRef window, const char* title);
+// The frontmost shown window, or null. The host keeps its own front-to-back
+// order: a window comes to the front when it is shown, activated or clicked.
+WindowRef FrontWindow();
+OSStatus SetUserFocusWindow(WindowRef window);
+Boolean IsWindowVisible(WindowRef window);
+// The number of windows created and not disposed.
+int HostWindowCount();
+// The small window that carries the menu bar while no other window is shown.
+Boolean HostMenuBarWindowVisible();
+
+// The GL surface's rectangle in device pixels, top-left at 0.
+Rect* GetWindowPortBounds(WindowRef window, Rect* bounds);
+// Asks for a redraw, which arrives as kEventWindowDrawContent.
+OSStatus InvalWindowRect(WindowRef window, const Rect* bounds);
+
+CGrafPtr GetWindowPort(WindowRef window);
+void GetPort(GrafPtr* port);
+void SetPort(GrafPtr port);
+void SetPortWindowPort(WindowRef window);
+// Converts a point of the current port's surface to screen coordinates in
+// device pixels.
+void LocalToGlobal(Point* point);
+
+// ---- the rest ---------------------------------------------------------------
+
+void SysBeep(int16_t duration);
+// Installs the file dialog as the answer to NavChooseFile.
+void HostUseFileDialog();

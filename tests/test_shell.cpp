@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QThread>
+#include <QWindow>
+
+#include <string>
+
+#include "App_Shell.h"
+#include "Host_Files.h"
+#include "Sprite_Window.h"
+
+namespace {
+
+bool gCancel = false;
+bool ChooseDemo(std::string* path)
+{
+    if (gCancel)
+        return false;
+    *path = STARDRIFT_SOURCE_DIR "/data/demo/demo.sprites";
+    return true;
+}
+
+recWindow* Record(WindowRef window)
+{
+    return static_cast<recWindow*>(GetWRefCon(window));
+}
+
+// The shell started on the demo world, driven by the events a user's
+// commands send. Each test runs in a process of its own.
+class Shell : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        HostSetFileChooser(ChooseDemo);
+        ASSERT_EQ(StartApplication(), noErr);
+        first = FrontWindow();
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(Record(first), nullptr);
+    }
+    void TearDown() override
+    {
+        HostSendCommand(FourCC("quit"));
+        StopApplication();
+        HostSetFileChooser(nullptr);
+    }
+    static OSStatus Command(const char (&code)[5]) { return HostSendCommand(FourCC(code)); }
+    WindowRef first = nullptr;
+};
+
+TEST_F(Shell, OpensTheSpriteFileInATitledWindow)
+{
+    EXPECT_EQ(HostWindowCount(), 1);
+    EXPECT_TRUE(IsWindowVisible(first));
+    EXPECT_EQ(std::string(HostLastChosenFileName()), "demo.sprites");
+    EXPECT_FALSE(HostMenuBarWindowVisible());
+    EXPECT_GE(Record(first)->numSprites, 33);
+    EXPECT_FLOAT_EQ(Record(first)->zoom, 0.5f);
+}
+
+TEST_F(Shell, CommandResults)
+{
+    EXPECT_EQ(Command("zmin"), noErr);
+    EXPECT_EQ(Command("zout"), noErr);
+    EXPECT_EQ(Command("zt11"), noErr);
+    EXPECT_EQ(Command("tlin"), noErr);
+    EXPECT_EQ(Command("tinf"), noErr);
+    EXPECT_EQ(Command("grid"), noErr);
+    EXPECT_EQ(Command("gogo"), eventNotHandledErr);
+    EXPECT_EQ(Command("stop"), eventNotHandledErr);
+    EXPECT_EQ(Command("roro"), eventNotHandledErr);
+    EXPECT_EQ(Command("what"), eventNotHandledErr);
+    EXPECT_EQ(Command("opnf"), noErr) << "the status of creating the second window";
+    EXPECT_EQ(HostWindowCount(), 2);
+    gCancel = true;
+    EXPECT_EQ(Command("opnf"), eventNotHandledErr) << "no sprite file loaded";
+    EXPECT_EQ(HostWindowCount(), 2);
+    EXPECT_EQ(Command("clsf"), eventNotHandledErr);
+    EXPECT_EQ(HostWindowCount(), 1);
+}
+
+TEST_F(Shell, ZoomSequenceAndToggles)
+{
+    recWindow* record = Record(first);
+    Command("zt11");
+    EXPECT_EQ(record->zoom, 1.0f);
+    Command("zout");
+    EXPECT_EQ(record->zoom, float(1.0 / 1.5));
+    EXPECT_NEAR(record->zoom, 0.6667f, 1e-4f);
+    Command("zout");
+    EXPECT_NEAR(record->zoom, 0.4444f, 1e-4f);
+    for (int i = 0; i < 10; ++i)
+        Command("zout");
+    EXPECT_EQ(record->zoom, 0.1f) << "stops at exactly 0.1";
+    Command("zmin");
+    EXPECT_EQ(record->zoom, float(double(0.1f) * 1.5));
+    EXPECT_EQ(record->lines, 0);
+    Command("tlin");
+    EXPECT_EQ(record->lines, 1);
+    Command("tlin");
+    EXPECT_EQ(record->lines, 0);
+    const Boolean rotate = gZarvoRotate;
+    Command("roro");
+    EXPECT_EQ(gZarvoRotate, !rotate);
+}
+
+TEST_F(Shell, MenuOpeningSetsTheCheckMarks)
+{
+    MenuRef menu = GetMenuHandle(kMainMenu);
+    ASSERT_NE(menu, nullptr);
+    Command("tlin");
+    Command("tinf"); // info was on after loading
+    HostSendMenuOpening();
+    EXPECT_TRUE(HostMenuItemChecked(menu, 15));
+    EXPECT_FALSE(HostMenuItemChecked(menu, 16));
+    EXPECT_FALSE(HostMenuItemChecked(menu, 17));
+    Command("grid");
+    HostSendMenuOpening();
+    EXPECT_TRUE(HostMenuItemChecked(menu, 17));
+}
+
+TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
+{
+    EXPECT_EQ(HostTimerCount(), 0);
+    Command("gogo");
+    Command("gogo");
+    EXPECT_EQ(HostTimerCount(), 1);
+    EXPECT_NE(gTimer, nullptr);
+    EXPECT_TRUE(Record(first)->go);
+
+    Command("opnf");
+    WindowRef second = FrontWindow();
+    ASSERT_NE(second, first);
+    Command("gogo"); // only sets go on the second window
+    EXPECT_EQ(HostTimerCount(), 1);
+    EXPECT_TRUE(Record(second)->go);
+
+    // Ticks move the first window's world only.
+    const float firstX = Record(first)->pSpriteArray[2].centerX;
+    const float secondX = Record(second)->pSpriteArray[2].centerX;
+    for (int i = 0; i < 50; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    EXPECT_NE(Record(first)->pSpriteArray[2].centerX, firstX);
+    EXPECT_EQ(Record(second)->pSpriteArray[2].centerX, secondX);
+
+    Command("stop"); // from the second window: stops the one timer
+    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(gTimer, nullptr);
+    EXPECT_FALSE(Record(second)->go);
+    EXPECT_TRUE(Record(first)->go);
+    Command("stop"); // without a timer only clears go
+    EXPECT_EQ(HostTimerCount(), 0);
+}
+
+TEST_F(Shell, ClosingTheTickedWindowStopsTheTimer)
+{
+    Command("gogo");
+    Command("opnf");
+    ASSERT_EQ(HostTimerCount(), 1);
+    Command("clsf"); // the second window: the timer keeps ticking the first
+    EXPECT_EQ(HostTimerCount(), 1);
+    HostSendWindowEvent(first, kEventWindowClose); // the close box
+    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(gTimer, nullptr);
+    EXPECT_EQ(HostWindowCount(), 0);
+    EXPECT_TRUE(HostMenuBarWindowVisible()) << "the menu bar stays in a window of its own";
+    EXPECT_EQ(Command("zmin"), eventNotHandledErr) << "window commands do nothing without a window";
+    EXPECT_EQ(Command("clsf"), eventNotHandledErr);
+}
+
+TEST_F(Shell, WindowCommandsSkipAWindowWithoutRecord)
+{
+    WindowRef config = nullptr;
+    ASSERT_EQ(CreateWindowFromNib(nibRef, "ConfigWindow", &config), noErr);
+    gConfigWindow = config;
+    ShowWindow(config);
+    ASSERT_EQ(FrontWindow(), config);
+    const float zoom = Record(first)->zoom;
+    EXPECT_EQ(Command("zmin"), eventNotHandledErr);
+    EXPECT_EQ(Command("gogo"), eventNotHandledErr);
+    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(Record(first)->zoom, zoom);
+    MenuRef menu = GetMenuHandle(kMainMenu);
+    CheckMenuItem(menu, 16, 0);
+    HostSendMenuOpening();
+    EXPECT_FALSE(HostMenuItemChecked(menu, 16)) << "no check marks from the configuration window";
+    // Closing the configuration window only hides it.
+    Command("clsf");
+    EXPECT_EQ(HostWindowCount(), 2);
+    EXPECT_FALSE(IsWindowVisible(config));
+    EXPECT_EQ(FrontWindow(), first);
+}
+
+TEST_F(Shell, QuitDisposesEveryWindowAndEndsTheLoop)
+{
+    Command("opnf");
+    Command("gogo");
+    ASSERT_EQ(HostWindowCount(), 2);
+    EXPECT_EQ(Command("quit"), eventNotHandledErr);
+    EXPECT_EQ(HostWindowCount(), 0);
+    EXPECT_EQ(HostTimerCount(), 0);
+    RunApplicationEventLoop(); // returns at once: quit was requested
+}
+
+TEST_F(Shell, KeysReachTheWindowAndThenTheMenus)
+{
+    Record(first)->zoom = 1.0f;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Equal, Qt::ControlModifier, "=");
+    QWindow* surface = HostWindowSurface(first);
+    ASSERT_NE(surface, nullptr);
+    QCoreApplication::sendEvent(surface, &press);
+    EXPECT_EQ(Record(first)->zoom, 1.5f) << "Ctrl+= is Zoom In";
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Equal, Qt::ControlModifier, "=", true);
+    QCoreApplication::sendEvent(surface, &repeat);
+    EXPECT_EQ(Record(first)->zoom, 1.5f) << "auto-repeat is dropped";
+}
+
+TEST_F(Shell, PortBoundsAreTheSurfaceInDevicePixels)
+{
+    QCoreApplication::processEvents();
+    Rect bounds;
+    GetWindowPortBounds(first, &bounds);
+    QWindow* surface = HostWindowSurface(first);
+    EXPECT_EQ(bounds.top, 0);
+    EXPECT_EQ(bounds.left, 0);
+    EXPECT_EQ(bounds.right, int(surface->width() * surface->devicePixelRatio()));
+    EXPECT_EQ(bounds.bottom, int(surface->height() * surface->devicePixelRatio()));
+    EXPECT_GT(bounds.right, 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests))
+        return RUN_ALL_TESTS(); // listing needs no display
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

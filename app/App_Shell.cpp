@@ -163,34 +163,27 @@ OSStatus myEvtHndlr(EventHandlerCallRef, EventRef event, void*)
         gZarvoRotate = !gZarvoRotate;
         break;
     case FourCC("zmin"):
-        pWindowInfo->zoom = float(double(pWindowInfo->zoom) * 1.5);
-        InvalWindowRect(window, &rectPort);
-        result = noErr;
-        break;
     case FourCC("zout"):
-        pWindowInfo->zoom = float(double(pWindowInfo->zoom) / 1.5);
-        if (pWindowInfo->zoom < 0.1f)
-            pWindowInfo->zoom = 0.1f;
-        InvalWindowRect(window, &rectPort);
-        result = noErr;
-        break;
     case FourCC("zt11"):
-        pWindowInfo->zoom = 1.0f;
-        InvalWindowRect(window, &rectPort);
-        result = noErr;
-        break;
     case FourCC("tlin"):
-        pWindowInfo->lines = 1 - pWindowInfo->lines;
-        InvalWindowRect(window, &rectPort);
-        result = noErr;
-        break;
     case FourCC("tinf"):
-        pWindowInfo->info = 1 - pWindowInfo->info;
-        InvalWindowRect(window, &rectPort);
-        result = noErr;
-        break;
     case FourCC("grid"):
-        pWindowInfo->grid = 1 - pWindowInfo->grid;
+        // The view commands change the record, ask for a redraw and are consumed.
+        if (command.commandID == FourCC("zmin")) {
+            pWindowInfo->zoom = float(double(pWindowInfo->zoom) * 1.5);
+        } else if (command.commandID == FourCC("zout")) {
+            pWindowInfo->zoom = float(double(pWindowInfo->zoom) / 1.5);
+            if (pWindowInfo->zoom < 0.1f)
+                pWindowInfo->zoom = 0.1f;
+        } else if (command.commandID == FourCC("zt11")) {
+            pWindowInfo->zoom = 1.0f;
+        } else if (command.commandID == FourCC("tlin")) {
+            pWindowInfo->lines = 1 - pWindowInfo->lines;
+        } else if (command.commandID == FourCC("tinf")) {
+            pWindowInfo->info = 1 - pWindowInfo->info;
+        } else {
+            pWindowInfo->grid = 1 - pWindowInfo->grid;
+        }
         InvalWindowRect(window, &rectPort);
         result = noErr;
         break;

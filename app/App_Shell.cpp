@@ -43,11 +43,11 @@ void StopTimer()
     gTickedWindow = nullptr;
 }
 
-// Disposes of a window as the close commands and the close box do. The
-// configuration window is only hidden: it lives until shut-down, so that
-// gConfigWindow never refers to a disposed window. Disposing of the window the
-// frame timer ticks stops the timer. A sprite window's record is freed after
-// its sprites and images.
+// Disposes of a window as the close commands and the close box do: its GL
+// resources first, then the window. The configuration window is only hidden:
+// it lives until shut-down, so that gConfigWindow never refers to a disposed
+// window. Disposing of the window the frame timer ticks stops the timer. A
+// sprite window's record is freed after its sprites and images.
 void CloseWindow(WindowRef window)
 {
     if (window == gConfigWindow) {
@@ -57,6 +57,7 @@ void CloseWindow(WindowRef window)
     if (window == gTickedWindow)
         StopTimer();
     recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    DisposeGLForWindow(window);
     DisposeWindow(window);
     if (pWindowInfo) {
         DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
@@ -203,6 +204,7 @@ OSStatus myWindowEvtHndlr(EventHandlerCallRef, EventRef event, void*)
         return eventNotHandledErr;
     switch (GetEventKind(event)) {
     case kEventWindowShown:
+        BuildGLForWindow(window);
         SetUserFocusIfFront(window);
         break;
     case kEventWindowActivated:
@@ -213,10 +215,12 @@ OSStatus myWindowEvtHndlr(EventHandlerCallRef, EventRef event, void*)
         HandleWindowUpdate(window);
         break;
     case kEventWindowBoundsChanged:
+        ResizeGLWindow(window);
         HandleWindowUpdate(window);
         break;
     case kEventWindowResizeCompleted:
     case kEventWindowZoomed:
+        ResizeGLWindow(window);
         break;
     case kEventWindowClose:
         CloseWindow(window);
@@ -232,7 +236,7 @@ void HandleWindowUpdate(WindowRef window)
     GrafPtr savedPort = nullptr;
     GetPort(&savedPort);
     SetPort(GetWindowPort(window));
-    // The frame is drawn here once the window has its GL context.
+    DrawGL(window);
     SetPort(savedPort);
 }
 
@@ -241,6 +245,7 @@ void IdleTimer(EventLoopTimerRef, void* userData)
     auto window = static_cast<WindowRef>(userData);
     // Until input actions exist the world runs without turn, thrust or zoom.
     IdleWindow(window, 0, 0, false, false);
+    DrawGL(window);
 }
 
 EventLoopTimerUPP GetTimerUPP()

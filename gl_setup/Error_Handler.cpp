@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <GL/glu.h>
+
+#include "Host_AGL.h"
 #include "Host_Debug.h"
 
 void CStrToPStr(StringPtr outString, const char* inString)
@@ -26,4 +29,22 @@ void ReportError(const char* strError)
         errMsgCStr[sizeof errMsgCStr - 2] = '\n';
     CStrToPStr(strErr, errMsgCStr);
     DebugStr(strErr);
+}
+
+OSStatus aglReportError()
+{
+    const GLint err = aglGetError();
+    if (err != AGL_NO_ERROR)
+        ReportError(reinterpret_cast<const char*>(aglErrorString(err)));
+    return err;
+}
+
+OSStatus glReportError()
+{
+    const GLenum err = glGetError();
+    if (err != GL_NO_ERROR) {
+        const GLubyte* text = gluErrorString(err);
+        ReportError(text ? reinterpret_cast<const char*>(text) : "unknown OpenGL error");
+    }
+    return OSStatus(err);
 }

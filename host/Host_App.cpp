@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Host_Files.h"
+#include "Host_GL_Format.h"
 #include "ui_ConfigWindow.h"
 #include "ui_MainMenu.h"
 #include "ui_MainWindow.h"
@@ -174,7 +175,11 @@ bool HandleKey(WindowRef window, QWidget* menuOwner, QKeyEvent* event, bool down
 // The GL surface of a sprite window.
 class SurfaceWindow : public QWindow {
 public:
-    explicit SurfaceWindow(WindowRef owner) : owner_(owner) { setSurfaceType(QSurface::OpenGLSurface); }
+    explicit SurfaceWindow(WindowRef owner) : owner_(owner)
+    {
+        setSurfaceType(QSurface::OpenGLSurface);
+        setFormat(HostGLSurfaceFormat());
+    }
     WindowRef owner_;
 
 protected:

@@ -246,3 +246,51 @@ void DisposeImages(recImage** ppImageArray, int32_t numImages)
     DisposePtr(reinterpret_cast<char*>(images));
     *ppImageArray = nullptr;
 }
+
+void DrawGLImage(int32_t drawType, float imageWidth, float imageHeight, float zoom, float offsetX, float offsetY,
+                 float endX, float endY)
+{
+    const float startXDraw = float((double(offsetX) - double(imageWidth) * 0.5) * double(zoom));
+    const float endXDraw = float((double(endX) - double(imageWidth) * 0.5) * double(zoom));
+    const float startYDraw = float((double(offsetY) - double(imageHeight) * 0.5) * double(zoom));
+    const float endYDraw = float((double(endY) - double(imageHeight) * 0.5) * double(zoom));
+
+    glBegin(GLenum(drawType));
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(startXDraw, startYDraw, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(endXDraw, startYDraw, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(startXDraw, endYDraw, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(endXDraw, endYDraw, 0.0f);
+    glEnd();
+    if (drawType == GL_LINE_STRIP) {
+        glBegin(GL_LINES);
+        glVertex3f(startXDraw, endYDraw, 0.0f);
+        glVertex3f(startXDraw, startYDraw, 0.0f);
+        glVertex3f(endXDraw, startYDraw, 0.0f);
+        glVertex3f(endXDraw, endYDraw, 0.0f);
+        glEnd();
+    }
+}
+
+void DrawGLPixelGrid(float textureWidth, float textureHeight, float imageWidth, float imageHeight, float zoom)
+{
+    const float halfWidth = imageWidth * 0.5f * zoom;
+    const float halfHeight = imageHeight * 0.5f * zoom;
+    for (int32_t i = 0; float(i) <= textureWidth; ++i) {
+        const float x = -halfWidth + (float(i) * imageWidth / textureWidth) * zoom;
+        glBegin(GL_LINES);
+        glVertex3f(x, -halfHeight, 0.0f);
+        glVertex3f(x, halfHeight, 0.0f);
+        glEnd();
+    }
+    for (int32_t j = 0; float(j) <= textureHeight; ++j) {
+        const float y = -halfHeight + (float(j) * imageHeight / textureHeight) * zoom;
+        glBegin(GL_LINES);
+        glVertex3f(-halfWidth, y, 0.0f);
+        glVertex3f(halfWidth, y, 0.0f);
+        glEnd();
+    }
+}

@@ -75,3 +75,16 @@ void DisposeImages(recImage** ppImageArray, int32_t numImages);
 int32_t GetTextureNumFromTextureDim(int32_t textureDimension, int16_t maxTextureSize);
 // Edge of the next tile when textureDimension pixels are still to be covered.
 int32_t GetNextTextureSize(int32_t textureDimension, int16_t maxTextureSize);
+
+// Draws one texture tile (drawType GL_TRIANGLE_STRIP) or its outline
+// (GL_LINE_STRIP, with the two remaining edges as GL_LINES): the quad whose
+// corners are the image pixels (offsetX, offsetY) and (endX, endY) of an
+// image centred on the origin, scaled by zoom, at z = 0. Texture coordinate
+// (0, 0) lies at the first corner and (1, 1) at the second, so an end before
+// its offset mirrors the tile.
+void DrawGLImage(int32_t drawType, float imageWidth, float imageHeight, float zoom, float offsetX, float offsetY,
+                 float endX, float endY);
+
+// Draws a line on every texel boundary of an image centred on the origin:
+// textureWidth + 1 vertical and textureHeight + 1 horizontal lines.
+void DrawGLPixelGrid(float textureWidth, float textureHeight, float imageWidth, float imageHeight, float zoom);

@@ -139,7 +139,8 @@ TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
     // Ticks move the first window's world only.
     const float firstX = Record(first)->pSpriteArray[2].centerX;
     const float secondX = Record(second)->pSpriteArray[2].centerX;
-    for (int i = 0; i < 50; ++i) {
+    // Each tick now draws two frames: give the ticks up to two seconds.
+    for (int i = 0; i < 1000 && Record(first)->pSpriteArray[2].centerX == firstX; ++i) {
         QCoreApplication::processEvents();
         QThread::msleep(2);
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Host_Types.h"
+#include "OpenGL_Image_Utilities.h"
 #include "Host_Window_Types.h"
 
 enum { kNotTiled = 0, kTiled = 1, kFlipTiled = 2 };
@@ -46,3 +47,12 @@ void DisposeSprites(recSprite** ppSpriteArray, int32_t numSprites);
 // thrusts a puff from the smoke pool (sprites 32 down to 3, those that exist)
 // is placed behind sprite 0 at most every 0.05 seconds of thrust.
 void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, double deltaTime);
+
+// Draws the sprite with its image (element imageNum of imageArray, which the
+// caller has checked) into the current GL context, in the view given by the
+// world offset, rotation and zoom: once at its place, or, when tiled, as a
+// grid of copies fixed in the world and covering the window, every other copy
+// mirrored. grid adds the image's texel grid at the view centre, lines green
+// outlines of every texture tile. A tiled sprite without a size is skipped.
+void DrawGLSprite(recSprite* pSprite, recImage* imageArray, float worldX, float worldY, float worldZ,
+                  float worldRotation, float worldZoom, SInt32 width, SInt32 height, Boolean grid, Boolean lines);

@@ -1,10 +1,16 @@
 #include "Sprite_Window.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "Data_File_Utilities.h"
 #include "Error_Handler.h"
+#include "GL_Setup.h"
+#include "GL_Text.h"
+#include "Host_AGL.h"
+#include "Host_App.h"
+#include "Host_Images.h"
 #include "Host_Files.h"
 #include "Host_Time.h"
 
@@ -162,4 +168,321 @@ void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boole
             pWindowInfo->zoom = 0.1f;
         IdleSprites(window, pWindowInfo->pSpriteArray, pWindowInfo->numSprites, deltaTime);
     }
+    DrawGL(window);
+}
+
+// Drawing
+
+void DrawGL(WindowRef window)
+{
+    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    if (!pWindowInfo || !pWindowInfo->aglContext)
+        return;
+    aglSetCurrentContext(pWindowInfo->aglContext);
+
+    Rect rectPort{};
+    GetWindowPortBounds(window, &rectPort);
+    const SInt32 width = rectPort.right - rectPort.left;
+    const SInt32 height = rectPort.bottom - rectPort.top;
+    glViewport(0, 0, width, height);
+    glEnable(GL_DEPTH_TEST);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-width / 2.0, width / 2.0, -height / 2.0, height / 2.0, 0.0, 1000.0);
+    glScalef(1.0f, -1.0f, 1.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // The view follows sprite 0; without sprites it is the origin, upright.
+    float worldX = 0.0f, worldY = 0.0f, worldZ = 0.0f, worldRotation = 0.0f;
+    const float worldZoom = pWindowInfo->zoom;
+    if (pWindowInfo->numSprites > 0 && pWindowInfo->pSpriteArray) {
+        const recSprite& view = pWindowInfo->pSpriteArray[0];
+        worldX = -view.centerX;
+        worldY = -view.centerY;
+        worldZ = -view.centerZ;
+        worldRotation = gZarvoRotate ? 0.0f : -view.rotation;
+    }
+    for (SInt32 i = 0; i < pWindowInfo->numSprites; ++i) {
+        recSprite* pSprite = &pWindowInfo->pSpriteArray[i];
+        // A sprite naming an image the file does not have is not drawn.
+        if (pSprite->imageNum < 0 || pSprite->imageNum >= pWindowInfo->numImages || !pWindowInfo->pImageArray)
+            continue;
+        DrawGLSprite(pSprite, pWindowInfo->pImageArray, worldX, worldY, worldZ, worldRotation, worldZoom, width,
+                     height, pWindowInfo->grid, pWindowInfo->lines);
+    }
+    if (pWindowInfo->info)
+        DrawInfo(worldX, worldY, worldRotation, worldZoom, width, height, pWindowInfo->fontList);
+    aglSwapBuffers(pWindowInfo->aglContext);
+}
+
+void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
+              GLuint fontList)
+{
+    char cstr[256];
+    glLoadIdentity();
+    glTranslatef(-width / 2.0f, -height / 2.0f, 0.0f);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    glColor4f(0.1f, 0.1f, 0.12f, 0.52f);
+    glBegin(GL_QUADS);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(250.0f, 0.0f, 0.0f);
+    glVertex3f(250.0f, 55.0f, 0.0f);
+    glVertex3f(0.0f, 55.0f, 0.0f);
+    glVertex3f(0.0f, float(height), 0.0f);
+    glVertex3f(250.0f, float(height), 0.0f);
+    glVertex3f(250.0f, float(height - 28), 0.0f);
+    glVertex3f(0.0f, float(height - 28), 0.0f);
+    glEnd();
+
+    glColor3f(0.9f, 0.0f, 0.0f);
+    glRasterPos3d(10.0, 12.0, 0.0);
+    std::snprintf(cstr, sizeof cstr, "Window: (%ld x %ld)", long(width), long(height));
+    DrawCStringGL(cstr, fontList);
+    glRasterPos3d(10.0, 24.0, 0.0);
+    std::snprintf(cstr, sizeof cstr, "Position: (%0.1f, %0.1f) at %0.1f deg", double(worldX), double(worldY),
+                  double(worldRotation));
+    DrawCStringGL(cstr, fontList);
+    glRasterPos3d(10.0, 36.0, 0.0);
+    std::snprintf(cstr, sizeof cstr, "Zoom: %0.2f", double(worldZoom));
+    DrawCStringGL(cstr, fontList);
+    glRasterPos3d(10.0, 48.0, 0.0);
+    DrawFrameRate(fontList);
+
+    glRasterPos3d(10.0, height - 15.0, 0.0);
+    DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_VENDOR)), fontList);
+    glRasterPos3d(10.0, height - 3.0, 0.0);
+    DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), fontList);
+}
+
+// GL resources
+
+namespace {
+
+// The request of a double-buffered RGBA context with a 16-bit depth buffer,
+// hardware accelerated when acceleration is a must.
+void FillContextRequest(structGLWindowInfo* glInfo, bool accelerated)
+{
+    glInfo->fAcceleratedMust = accelerated;
+    glInfo->VRAM = 0;
+    glInfo->textureRAM = 0;
+    glInfo->fDraggable = true;
+    glInfo->fmt = nullptr;
+    int i = 0;
+    glInfo->aglAttributes[i++] = AGL_RGBA;
+    glInfo->aglAttributes[i++] = AGL_DOUBLEBUFFER;
+    if (accelerated)
+        glInfo->aglAttributes[i++] = AGL_ACCELERATED;
+    glInfo->aglAttributes[i++] = AGL_DEPTH_SIZE;
+    glInfo->aglAttributes[i++] = 16;
+    glInfo->aglAttributes[i++] = AGL_NONE;
+}
+
+bool AnyAcceleratedRenderer()
+{
+    AGLRendererInfo head = aglQueryRendererInfo(nullptr, 0);
+    aglGetError();
+    bool accelerated = false;
+    for (AGLRendererInfo info = head; info; info = aglNextRendererInfo(info)) {
+        GLint value = 0;
+        if (aglDescribeRenderer(info, AGL_ACCELERATED, &value) && value)
+            accelerated = true;
+    }
+    aglDestroyRendererInfo(head);
+    return accelerated;
+}
+
+// The texture formats of an image's buffer; false when no texture image is
+// specified for it (an 8-bit image that is neither luminance nor alpha).
+bool TextureFormat(const recImage& image, GLint* internalFormat, GLenum* format, GLenum* type)
+{
+    switch (image.imageDepth) {
+    case 32:
+        *internalFormat = GL_RGBA8;
+        *format = GL_BGRA;
+        *type = GL_UNSIGNED_INT_8_8_8_8_REV;
+        return true;
+    case 16:
+        *internalFormat = GL_RGB5_A1;
+        *format = GL_BGRA;
+        *type = GL_UNSIGNED_SHORT_1_5_5_5_REV;
+        return true;
+    case 8:
+        *type = GL_UNSIGNED_BYTE;
+        if (image.maskType == kMaskZeroAlpha) {
+            *internalFormat = GL_LUMINANCE8;
+            *format = GL_LUMINANCE;
+            return true;
+        }
+        if (image.maskType == kMaskAlphaOnly) {
+            *internalFormat = GL_ALPHA8;
+            *format = GL_ALPHA;
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Cuts the image into its tiles and uploads each straight from the pixel
+// buffer, then releases the buffer. The GL error of the upload, 0 for none.
+OSStatus UploadImage(recImage* image)
+{
+    image->maxTextureSize = gMaxTextureSize;
+    image->textureX = GetTextureNumFromTextureDim(image->textureWidth, image->maxTextureSize);
+    image->textureY = GetTextureNumFromTextureDim(image->textureHeight, image->maxTextureSize);
+    const int32_t count = image->textureX * image->textureY;
+    image->pTextureName = reinterpret_cast<GLuint*>(NewPtrClear(count * int32_t(sizeof(GLuint))));
+    if (!image->pTextureName && count > 0) {
+        image->textureX = image->textureY = 0;
+        ReportError("BuildGLForWindow: out of memory for texture names");
+    }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, image->textureWidth);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (image->pTextureName && count > 0)
+        glGenTextures(count, image->pTextureName);
+
+    GLint internalFormat = 0;
+    GLenum format = 0, type = 0;
+    const bool specified = image->pImageBuffer && TextureFormat(*image, &internalFormat, &format, &type);
+    // Gray buffers hold 0 for white and 255 for black: luminance textures are
+    // inverted while they are uploaded, so that they show the image as it is.
+    const bool invert = specified && format == GL_LUMINANCE;
+    if (invert) {
+        glPixelTransferf(GL_RED_SCALE, -1.0f);
+        glPixelTransferf(GL_GREEN_SCALE, -1.0f);
+        glPixelTransferf(GL_BLUE_SCALE, -1.0f);
+        glPixelTransferf(GL_RED_BIAS, 1.0f);
+        glPixelTransferf(GL_GREEN_BIAS, 1.0f);
+        glPixelTransferf(GL_BLUE_BIAS, 1.0f);
+    }
+    const size_t bytesPerPixel = size_t(image->imageDepth / 8);
+    int32_t offsetX = 0;
+    int32_t k = 0;
+    for (int32_t x = 0; x < image->textureX; ++x) {
+        const int32_t currWidth = GetNextTextureSize(image->textureWidth - offsetX, image->maxTextureSize);
+        int32_t offsetY = 0;
+        for (int32_t y = 0; y < image->textureY; ++y) {
+            const int32_t currHeight = GetNextTextureSize(image->textureHeight - offsetY, image->maxTextureSize);
+            glBindTexture(GL_TEXTURE_2D, image->pTextureName[k++]);
+            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            if (specified) {
+                const unsigned char* first =
+                    image->pImageBuffer +
+                    (size_t(offsetY) * size_t(image->textureWidth) + size_t(offsetX)) * bytesPerPixel;
+                glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, currWidth, currHeight, 0, format, type, first);
+            }
+            offsetY += currHeight;
+        }
+        offsetX += currWidth;
+    }
+    if (invert) {
+        glPixelTransferf(GL_RED_SCALE, 1.0f);
+        glPixelTransferf(GL_GREEN_SCALE, 1.0f);
+        glPixelTransferf(GL_BLUE_SCALE, 1.0f);
+        glPixelTransferf(GL_RED_BIAS, 0.0f);
+        glPixelTransferf(GL_GREEN_BIAS, 0.0f);
+        glPixelTransferf(GL_BLUE_BIAS, 0.0f);
+    }
+    const OSStatus err = glReportError();
+    if (image->pGWorld)
+        DisposeGWorld(image->pGWorld);
+    image->pGWorld = nullptr;
+    DisposePtr(reinterpret_cast<char*>(image->pImageBuffer));
+    image->pImageBuffer = nullptr;
+    return err;
+}
+
+} // namespace
+
+OSStatus BuildGLForWindow(WindowRef window)
+{
+    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    if (!pWindowInfo)
+        return paramErr;
+    if (pWindowInfo->aglContext)
+        return noErr;
+
+    GrafPtr cgrafSave = nullptr;
+    GetPort(&cgrafSave);
+    SetPort(GetWindowPort(window));
+
+    FillContextRequest(&pWindowInfo->glInfo, true);
+    BuildGLFromWindow(window, &pWindowInfo->aglContext, &pWindowInfo->glInfo, nullptr);
+    if (!pWindowInfo->aglContext && !AnyAcceleratedRenderer()) {
+        // Only a software renderer: draw with it rather than leave the window blank.
+        static bool reported = false;
+        if (!reported)
+            ReportError("No hardware-accelerated OpenGL renderer: drawing with the software renderer");
+        reported = true;
+        if (pWindowInfo->glInfo.fmt)
+            aglDestroyPixelFormat(pWindowInfo->glInfo.fmt);
+        FillContextRequest(&pWindowInfo->glInfo, false);
+        BuildGLFromWindow(window, &pWindowInfo->aglContext, &pWindowInfo->glInfo, nullptr);
+    }
+    if (!pWindowInfo->aglContext) {
+        DestroyGLFromWindow(&pWindowInfo->aglContext, &pWindowInfo->glInfo);
+        SetPort(cgrafSave);
+        return noErr;
+    }
+
+    const GLint swap = 1;
+    aglSetInteger(pWindowInfo->aglContext, AGL_SWAP_INTERVAL, &swap);
+    aglUpdateContext(pWindowInfo->aglContext);
+
+    Rect rectPort{};
+    GetWindowPortBounds(window, &rectPort);
+    glViewport(0, 0, rectPort.right - rectPort.left, rectPort.bottom - rectPort.top);
+    glEnable(GL_TEXTURE_2D);
+    glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    aglSwapBuffers(pWindowInfo->aglContext);
+
+    Str255 fontName;
+    CStrToPStr(fontName, "Geneva");
+    int16_t fNum = 0;
+    GetFNum(fontName, &fNum);
+    pWindowInfo->fontList = BuildFontGL(pWindowInfo->aglContext, fNum, 1, 9);
+
+    OSStatus err = noErr;
+    for (SInt32 i = 0; i < pWindowInfo->numImages && pWindowInfo->pImageArray; ++i)
+        err = UploadImage(&pWindowInfo->pImageArray[i]);
+    SetPort(cgrafSave);
+    return err;
+}
+
+OSStatus ResizeGLWindow(WindowRef window)
+{
+    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    Rect rectPort{};
+    GetWindowPortBounds(window, &rectPort);
+    if (pWindowInfo && pWindowInfo->aglContext)
+        aglUpdateContext(pWindowInfo->aglContext);
+    return InvalWindowRect(window, &rectPort);
+}
+
+OSStatus DisposeGLForWindow(WindowRef window)
+{
+    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
+    if (!pWindowInfo)
+        return noErr;
+    if (pWindowInfo->aglContext)
+        aglSetCurrentContext(pWindowInfo->aglContext);
+    DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
+    DestroyGLFromWindow(&pWindowInfo->aglContext, &pWindowInfo->glInfo);
+    pWindowInfo->aglContext = nullptr;
+    DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
+    pWindowInfo->numSprites = 0;
+    pWindowInfo->numImages = 0;
+    SetWRefCon(window, nullptr);
+    return noErr;
 }

@@ -51,3 +51,30 @@ constexpr int32_t kMaxSpriteFileSprites = 1048576;
 // turn (-127 to 127, positive clockwise) and thrust (0 to 255) inputs. A step
 // more than 10 seconds after the previous one does nothing.
 void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boolean Zout);
+
+// Draws one complete frame of the window: the projection for its current
+// size (origin at the centre, y downwards, one unit a pixel), the clear, every
+// sprite in the view that follows sprite 0, the overlay when info is set, and
+// the swap. A window without a record or without a context is not drawn.
+void DrawGL(WindowRef window);
+
+// Draws the information overlay over a frame: two translucent panels in the
+// window's left corners, the window size, view, zoom and frame rate at the
+// top, and the GL vendor and renderer at the bottom.
+void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
+              GLuint fontList);
+
+// Gives the window its context, overlay font and textures, and releases the
+// images' pixel buffers. paramErr without a record; 0 otherwise, with the
+// last texture upload's GL error, also when no context could be made (the
+// window then stays undrawn). A window that has its context keeps it. When no
+// renderer with hardware acceleration exists, the context is made with
+// whatever renderer there is, and that is reported once.
+OSStatus BuildGLForWindow(WindowRef window);
+
+// Lets the window's context follow its new size and place and asks for a redraw.
+OSStatus ResizeGLWindow(WindowRef window);
+
+// Releases the window's textures and images, its context and its sprites, and
+// detaches its record. Always 0.
+OSStatus DisposeGLForWindow(WindowRef window);

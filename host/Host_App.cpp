@@ -706,6 +706,17 @@ OSStatus SetUserFocusWindow(WindowRef window)
     return noErr;
 }
 
+void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean)
+{
+    if (!IsLive(window) || w <= 0 || h <= 0)
+        return;
+    QWidget* content = window->main->centralWidget();
+    const qreal ratio = window->main->devicePixelRatio();
+    const QSize wanted(int(w / ratio + 0.5), int(h / ratio + 0.5));
+    const QSize extra = content ? window->main->size() - content->size() : QSize(0, 0);
+    window->main->resize(wanted + extra);
+}
+
 Boolean IsWindowVisible(WindowRef window)
 {
     return IsLive(window) && window->visible;

@@ -143,6 +143,9 @@ void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
 void DisposeWindow(WindowRef window);
 void SetWTitle(WindowRef window, const char* title);
+// Resizes the window so that its content (the GL surface of a sprite window)
+// is w by h device pixels.
+void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean fUpdate);
 // The frontmost shown window, or null. The host keeps its own front-to-back
 // order: a window comes to the front when it is shown, activated or clicked.
 WindowRef FrontWindow();

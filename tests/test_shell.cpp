@@ -233,12 +233,3 @@ TEST_F(Shell, PortBoundsAreTheSurfaceInDevicePixels)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(list_tests))
-        return RUN_ALL_TESTS(); // listing needs no display
-    QApplication application(argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -356,10 +356,16 @@ AGLPixelFormat aglChoosePixelFormat(const GDHandle* gdevs, GLint ndev, const GLi
             return nullptr;
         }
     }
+    // The renderers that can be reached; a device whose renderers cannot be
+    // asked offers none.
     std::vector<HostRendererFacts> renderers;
-    if (!Renderers(gdevs, ndev, &renderers)) {
-        SetError(AGL_BAD_GDEV);
-        return nullptr;
+    RefreshDevices();
+    if (!gdevs || ndev <= 0) {
+        for (int i = 0; i < int(gDevices.size()); ++i)
+            DeviceRenderers(i, &renderers);
+    } else {
+        for (GLint i = 0; i < ndev; ++i)
+            DeviceRenderers(DeviceIndex(gdevs[i]), &renderers);
     }
     if (accelerated && std::none_of(renderers.begin(), renderers.end(),
                                     [](const HostRendererFacts& r) { return r.accelerated != 0; }))

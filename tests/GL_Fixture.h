@@ -33,7 +33,7 @@ void MakeImage8(recImage* image, int32_t width, int32_t height, uint8_t fill, in
 void MakeSprite(recSprite* sprite, int32_t imageNum, float x, float y, float z = 0.0f);
 
 // Shows a sprite window of the given content size holding the record, waits
-// until it is on screen and builds its GL resources. Every swap of any window
+// until it is on screen and builds its GL resources (when there is a record). Every swap of any window
 // from then on is read back into *frame.
 WindowRef OpenGLTestWindow(recWindow* record, int width, int height, Frame* frame);
 // Releases the GL resources, the window and the record.

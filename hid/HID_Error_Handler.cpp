@@ -2,11 +2,18 @@
 
 #include <cstdio>
 
+namespace {
+HIDReportObserver sObserver = nullptr;
+}
+
+void HIDSetReportObserver(HIDReportObserver observer) { sObserver = observer; }
+
 void HIDReportError(const char* strError)
 {
     char errMsgCStr[256];
     std::snprintf(errMsgCStr, sizeof errMsgCStr, "%s", strError ? strError : "");
-    (void)errMsgCStr;
+    if (sObserver)
+        sObserver(errMsgCStr);
 }
 
 void HIDReportErrorNum(const char* strError, int32_t numError)
@@ -14,5 +21,6 @@ void HIDReportErrorNum(const char* strError, int32_t numError)
     char errMsgCStr[256];
     std::snprintf(errMsgCStr, sizeof errMsgCStr, "%s #%ld (0x%lx)", strError ? strError : "", long(numError),
                   static_cast<unsigned long>(static_cast<uint32_t>(numError)));
-    (void)errMsgCStr;
+    if (sObserver)
+        sObserver(errMsgCStr);
 }

@@ -6,3 +6,8 @@
 
 void HIDReportError(const char* strError);
 void HIDReportErrorNum(const char* strError, int32_t numError);
+
+// For tests: an observer that receives every formatted message (null: none).
+// The program installs none, so its HID messages stay unseen.
+using HIDReportObserver = void (*)(const char* message);
+void HIDSetReportObserver(HIDReportObserver observer);

@@ -1,0 +1,193 @@
+#include "Host_Fixture_Registry.h"
+
+#include "Host_Registry.h"
+
+namespace {
+
+FixtureRegistry* sRegistry = nullptr;
+HostRegistryBackend sBackend;
+
+// One interface object; its function table pointer comes first.
+struct FixtureInterfaceObject {
+    IOHIDDeviceInterface* table;
+    ULONG references;
+    std::shared_ptr<FixtureInterface> state;
+};
+
+FixtureInterfaceObject* ObjectOf(void* self) { return static_cast<FixtureInterfaceObject*>(self); }
+
+HRESULT InterfaceQuery(void*, REFIID, LPVOID* ppv)
+{
+    if (ppv)
+        *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG InterfaceAddRef(void* self) { return ++ObjectOf(self)->references; }
+
+ULONG InterfaceRelease(void* self)
+{
+    FixtureInterfaceObject* object = ObjectOf(self);
+    object->state->releases++;
+    const ULONG extra = object->state->releaseExtra;
+    if (--object->references > 0)
+        return object->references + extra;
+    delete object;
+    HostRegistryInterfaceDestroyed();
+    return extra;
+}
+
+IOReturn InterfaceOpen(void* self, uint32_t)
+{
+    FixtureInterface& state = *ObjectOf(self)->state;
+    state.opens++;
+    if (state.openResult != kIOReturnSuccess)
+        return state.openResult;
+    state.isOpen = true;
+    return kIOReturnSuccess;
+}
+
+IOReturn InterfaceClose(void* self)
+{
+    FixtureInterface& state = *ObjectOf(self)->state;
+    state.closes++;
+    if (!state.isOpen)
+        return kIOReturnNotOpen;
+    state.isOpen = false;
+    return state.closeResult;
+}
+
+IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEventStruct* event)
+{
+    FixtureInterface& state = *ObjectOf(self)->state;
+    state.reads++;
+    if (!event)
+        return kIOReturnBadArgument;
+    if (!state.isOpen)
+        return kIOReturnNotOpen;
+    if (state.valueResult != kIOReturnSuccess)
+        return state.valueResult;
+    auto found = state.values.find(cookie);
+    event->elementCookie = cookie;
+    event->value = found == state.values.end() ? 0 : found->second;
+    return kIOReturnSuccess;
+}
+
+IOHIDDeviceInterface sInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
+                                        InterfaceOpen, InterfaceClose, InterfaceGetElementValue};
+
+std::shared_ptr<HostRegistryEntry> PlainEntry(CFMutableDictionaryRef properties, kern_return_t result)
+{
+    auto entry = std::make_shared<HostRegistryEntry>();
+    if (properties)
+        entry->properties = const_cast<CFMutableDictionaryRef>(static_cast<const HostCFObject*>(CFRetain(properties)));
+    entry->propertiesResult = result;
+    return entry;
+}
+
+std::shared_ptr<HostRegistryEntry> DeviceEntry(const FixtureDevice& device)
+{
+    auto usb = PlainEntry(device.usbProperties, device.usbPropertiesResult);
+    auto parent1 = PlainEntry(nullptr, KERN_SUCCESS);
+    if (device.parent2Result == KERN_SUCCESS)
+        parent1->parent = usb;
+    else
+        parent1->parentResult = device.parent2Result;
+
+    auto entry = PlainEntry(device.properties, device.propertiesResult);
+    if (device.parent1Result == KERN_SUCCESS)
+        entry->parent = parent1;
+    else
+        entry->parentResult = device.parent1Result;
+    entry->plugInResult = device.plugInResult;
+    std::shared_ptr<FixtureInterface> state = device.interface;
+    const HRESULT queryResult = device.queryResult;
+    entry->makeInterface = [state, queryResult](IOHIDDeviceInterface*** iface) -> HRESULT {
+        *iface = nullptr;
+        if (queryResult != S_OK)
+            return queryResult;
+        auto* object = new FixtureInterfaceObject{&sInterfaceTable, 1, state};
+        HostRegistryInterfaceCreated();
+        *iface = &object->table;
+        return S_OK;
+    };
+    return entry;
+}
+
+void ReleaseDictionaries(FixtureRegistry& registry)
+{
+    for (FixtureDevice& device : registry.devices) {
+        if (device.properties)
+            CFRelease(device.properties);
+        if (device.usbProperties)
+            CFRelease(device.usbProperties);
+        device.properties = device.usbProperties = nullptr;
+    }
+}
+
+} // namespace
+
+void FixtureRegistryInstall(FixtureRegistry registry)
+{
+    FixtureRegistryRemove();
+    sRegistry = new FixtureRegistry(std::move(registry));
+    sBackend.masterPort = [] { return sRegistry->masterPortResult; };
+    sBackend.matchingFails = [] { return sRegistry->matchingFails; };
+    sBackend.enumerate = [](HostRegistryEntries& devices, bool& noIterator) {
+        noIterator = sRegistry->noIterator;
+        for (const FixtureDevice& device : sRegistry->devices)
+            devices.push_back(DeviceEntry(device));
+        return sRegistry->matchingResult;
+    };
+    HostSetRegistryBackend(&sBackend);
+}
+
+void FixtureRegistryRemove()
+{
+    if (!sRegistry)
+        return;
+    HostSetRegistryBackend(nullptr);
+    ReleaseDictionaries(*sRegistry);
+    delete sRegistry;
+    sRegistry = nullptr;
+}
+
+FixtureRegistry& FixtureRegistryCurrent()
+{
+    static FixtureRegistry empty;
+    return sRegistry ? *sRegistry : empty;
+}
+
+CFNumberRef FixtureNumber(int64_t value) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value); }
+CFNumberRef FixtureReal(double value) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberFloat64Type, &value); }
+
+CFStringRef FixtureString(const char* text)
+{
+    return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
+}
+
+CFBooleanRef FixtureBoolean(bool value) { return value ? kCFBooleanTrue : kCFBooleanFalse; }
+
+CFMutableArrayRef FixtureArray(std::initializer_list<CFTypeRef> items)
+{
+    CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, 0);
+    for (CFTypeRef item : items) {
+        CFArrayAppendValue(array, item);
+        CFRelease(item);
+    }
+    return array;
+}
+
+CFMutableDictionaryRef FixtureDictionary(std::initializer_list<std::pair<const char*, CFTypeRef>> entries)
+{
+    CFMutableDictionaryRef dictionary = CFDictionaryCreateMutable(kCFAllocatorDefault, 0);
+    for (const auto& [key, value] : entries)
+        FixtureSet(dictionary, key, value);
+    return dictionary;
+}
+
+void FixtureSet(CFMutableDictionaryRef dictionary, const char* key, CFTypeRef value)
+{
+    CFDictionarySetValue(dictionary, CFSTR(key), value);
+    CFRelease(value);
+}

@@ -1,0 +1,55 @@
+// Inside the host layer: how a registry (Linux or fixture) describes its
+// entries to the registry calls of Host_IOKit.cpp.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "Host_IOKit.h"
+
+// One registry entry: a HID device or one of its parents.
+struct HostRegistryEntry {
+    // The entry's properties (one reference owned by the entry); each read
+    // hands out another reference. Null: reading them yields no dictionary.
+    CFMutableDictionaryRef properties = nullptr;
+    kern_return_t propertiesResult = KERN_SUCCESS;
+    // The parent in the service plane; when null, the lookup fails with
+    // parentResult.
+    std::shared_ptr<HostRegistryEntry> parent;
+    kern_return_t parentResult = kIOReturnNoDevice;
+    // Creating the plug-in for the device interface: its result, and the
+    // function its QueryInterface calls to make the device interface (a new
+    // reference stored through iface, S_OK; or an error with null stored).
+    kern_return_t plugInResult = kIOReturnUnsupported;
+    std::function<HRESULT(IOHIDDeviceInterface*** iface)> makeInterface;
+
+    HostRegistryEntry() = default;
+    HostRegistryEntry(const HostRegistryEntry&) = delete;
+    HostRegistryEntry& operator=(const HostRegistryEntry&) = delete;
+    ~HostRegistryEntry()
+    {
+        if (properties)
+            CFRelease(properties);
+    }
+};
+
+using HostRegistryEntries = std::vector<std::shared_ptr<HostRegistryEntry>>;
+
+// A registry: the answers to the calls that do not concern one entry.
+struct HostRegistryBackend {
+    std::function<kern_return_t()> masterPort;
+    std::function<bool()> matchingFails; // IOServiceMatching yields null
+    // Lists the HID device entries in registry order. A non-zero result, or
+    // noIterator set, means no iterator is made.
+    std::function<kern_return_t(HostRegistryEntries& devices, bool& noIterator)> enumerate;
+};
+
+// Installs the registry behind the calls; null restores the Linux registry.
+// The backend must outlive its installation.
+void HostSetRegistryBackend(const HostRegistryBackend* backend);
+const HostRegistryBackend& HostLinuxRegistryBackend();
+
+// Device interfaces count themselves for HostRegistryLiveInterfaces().
+void HostRegistryInterfaceCreated();
+void HostRegistryInterfaceDestroyed();

@@ -17,9 +17,10 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # The program runs in a folder of its own under the build tree, where it keeps
-# its saved controls.
+# its saved controls; the first run starts with the demo key bindings.
 run: build
 	@mkdir -p $(BUILD)/run
+	@cd $(BUILD)/run && { test -f "ZV config" || ../tools/make-demo-config; }
 	@cd $(BUILD)/run && ../stardrift "$(CURDIR)/data/demo/demo.sprites"
 
 test: build

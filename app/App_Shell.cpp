@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 
+#include "Config_File.h"
+#include "Config_Window.h"
+#include "HID_Devices_External.h"
 #include "Host_Files.h"
+#include "Input_Actions.h"
 #include "Sprite_Window.h"
 
 EventLoopTimerRef gTimer = nullptr;
@@ -138,10 +142,14 @@ OSStatus myEvtHndlr(EventHandlerCallRef, EventRef event, void*)
             CloseWindow(front);
         break;
     case FourCC("conf"):
-        break; // the configuration window arrives with the input bindings
+        result = OpenConfigWindow();
+        break;
     case FourCC("save"):
+        result = SaveConfig();
+        break;
     case FourCC("load"):
-        break; // the configuration file arrives with the input bindings
+        result = LoadConfig();
+        break;
     default:
         break;
     }
@@ -198,8 +206,10 @@ OSStatus myWindowEvtHndlr(EventHandlerCallRef, EventRef event, void*)
 {
     WindowRef window = nullptr;
     GetEventParameter(event, kEventParamDirectObject, typeWindowRef, nullptr, sizeof window, nullptr, &window);
-    if (GetEventClass(event) == kEventClassKeyboard)
-        return eventNotHandledErr; // held keys are recorded by the input actions, with the bindings
+    if (GetEventClass(event) == kEventClassKeyboard) {
+        GetKeyInput(event, GetEventKind(event) == kEventRawKeyDown);
+        return eventNotHandledErr; // keys still reach the menus
+    }
     if (GetEventClass(event) != kEventClassWindow)
         return eventNotHandledErr;
     switch (GetEventKind(event)) {
@@ -243,8 +253,9 @@ void HandleWindowUpdate(WindowRef window)
 void IdleTimer(EventLoopTimerRef, void* userData)
 {
     auto window = static_cast<WindowRef>(userData);
-    // Until input actions exist the world runs without turn, thrust or zoom.
-    IdleWindow(window, 0, 0, false, false);
+    GetInput();
+    IdleWindow(window, actionArray[kActionXAxis].value, actionArray[kActionThrust].value,
+               actionArray[kActionZin].value != 0, actionArray[kActionZout].value != 0);
     DrawGL(window);
 }
 
@@ -273,12 +284,17 @@ OSStatus StartApplication()
                         kApplicationEvents, nullptr, nullptr);
     gWinEvtHandler = NewEventHandlerUPP(myWindowEvtHndlr);
     OpenSpriteFile();
+    gfDevice = HIDBuildDeviceList(0, 0);
+    LoadConfig();
     return noErr;
 }
 
 void StopApplication()
 {
     StopTimer();
+    SaveConfig();
+    if (gfDevice)
+        HIDReleaseDeviceList();
     if (gConfigWindow)
         DisposeWindow(gConfigWindow);
     gConfigWindow = nullptr;

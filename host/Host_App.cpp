@@ -1,6 +1,8 @@
 #include "Host_App.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -128,7 +130,7 @@ OSStatus Dispatch(OpaqueEventTargetRef* target, WindowRef owner, OpaqueEventRef*
     return eventNotHandledErr;
 }
 
-OSType CommandOfAction(const QAction* action)
+OSType CommandOfAction(const QObject* action)
 {
     const QByteArray code = action->property("commandID").toString().toLatin1().leftJustified(4, ' ');
     return (OSType(uint8_t(code[0])) << 24) | (OSType(uint8_t(code[1])) << 16) | (OSType(uint8_t(code[2])) << 8) |
@@ -462,6 +464,23 @@ OSStatus HostSendCommand(OSType commandID)
     return result;
 }
 
+OSStatus HostSendWindowCommand(WindowRef window, OSType commandID)
+{
+    if (!IsLive(window))
+        return HostSendCommand(commandID);
+    OpaqueEventRef event;
+    event.eventClass = kEventClassCommand;
+    event.kind = kEventCommandProcess;
+    event.hasCommand = true;
+    event.command.commandID = commandID;
+    OSStatus result = Dispatch(&window->target, window, &event);
+    if (result == eventNotHandledErr)
+        result = Dispatch(&gApplicationTarget, nullptr, &event);
+    if (result == eventNotHandledErr && commandID == kHICommandQuit)
+        QuitApplicationEventLoop();
+    return result;
+}
+
 OSStatus HostSendMenuOpening()
 {
     OpaqueEventRef event;
@@ -617,6 +636,18 @@ OSStatus CreateWindowFromNib(IBNibRef nibRef, const char* name, WindowRef* outWi
     } else {
         Ui::ConfigWindow ui;
         ui.setupUi(window->main);
+        // Every key goes to the window's handlers (key capture), so no
+        // control takes the keyboard focus; the radio buttons are set by
+        // the handlers, not by Qt's exclusivity.
+        for (QAbstractButton* button : window->main->findChildren<QAbstractButton*>()) {
+            button->setFocusPolicy(Qt::NoFocus);
+            button->setAutoExclusive(false);
+            if (button->property("commandID").isNull())
+                continue;
+            const OSType command = CommandOfAction(button);
+            QObject::connect(button, &QAbstractButton::clicked, window->main,
+                             [window, command] { HostSendWindowCommand(window, command); });
+        }
     }
     gWindows.push_back(window);
     *outWindow = window;
@@ -817,4 +848,95 @@ void SysBeep(int16_t)
 void HostUseFileDialog()
 {
     HostSetFileChooser(FileDialogChooser);
+}
+
+// ---- controls ----------------------------------------------------------------
+
+namespace {
+
+QWidget* Widget(ControlRef control)
+{
+    return reinterpret_cast<QWidget*>(control);
+}
+
+OSType SignatureOf(const QWidget* widget)
+{
+    const QByteArray code = widget->property("signature").toString().toLatin1().leftJustified(4, ' ');
+    return (OSType(uint8_t(code[0])) << 24) | (OSType(uint8_t(code[1])) << 16) | (OSType(uint8_t(code[2])) << 8) |
+           OSType(uint8_t(code[3]));
+}
+
+} // namespace
+
+OSStatus GetControlByID(WindowRef window, const ControlID* inID, ControlRef* outControl)
+{
+    if (!outControl)
+        return paramErr;
+    *outControl = nullptr;
+    if (!IsLive(window) || !inID)
+        return paramErr;
+    for (QWidget* widget : window->main->findChildren<QWidget*>()) {
+        if (widget->property("signature").isNull())
+            continue;
+        if (SignatureOf(widget) == inID->signature && widget->property("number").toInt() == inID->id) {
+            *outControl = reinterpret_cast<ControlRef>(widget);
+            return noErr;
+        }
+    }
+    return -30584; // errUnknownControl
+}
+
+void SetControlValue(ControlRef control, SInt32 value)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(Widget(control)))
+        button->setChecked(value != 0);
+}
+
+SInt32 GetControlValue(ControlRef control)
+{
+    auto* button = qobject_cast<QAbstractButton*>(Widget(control));
+    return button && button->isChecked() ? 1 : 0;
+}
+
+OSStatus DisableControl(ControlRef control)
+{
+    if (!control)
+        return paramErr;
+    Widget(control)->setEnabled(false);
+    return noErr;
+}
+
+Boolean IsControlEnabled(ControlRef control)
+{
+    return control && Widget(control)->isEnabled();
+}
+
+OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data)
+{
+    auto* label = qobject_cast<QLabel*>(control ? Widget(control) : nullptr);
+    if (!label || part != kControlEntireControl || tag != kControlStaticTextTextTag || size < 0 || (!data && size))
+        return paramErr;
+    label->setText(QString::fromLatin1(static_cast<const char*>(data), size));
+    return noErr;
+}
+
+void HostGetControlText(ControlRef control, char* text, int32_t size)
+{
+    if (!text || size <= 0)
+        return;
+    QString value;
+    if (auto* label = qobject_cast<QLabel*>(control ? Widget(control) : nullptr))
+        value = label->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(control ? Widget(control) : nullptr))
+        value = button->text();
+    const QByteArray latin1 = value.toLatin1();
+    const int32_t length = std::min<int32_t>(size - 1, int32_t(latin1.size()));
+    std::memcpy(text, latin1.constData(), size_t(length));
+    text[length] = '\0';
+}
+
+void DrawControls(WindowRef window)
+{
+    if (IsLive(window) && window->main->isVisible())
+        window->main->repaint();
 }

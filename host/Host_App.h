@@ -169,6 +169,37 @@ void SetPortWindowPort(WindowRef window);
 // device pixels.
 void LocalToGlobal(Point* point);
 
+// ---- controls ----------------------------------------------------------------
+
+// A control of a window from the interface description, found by its
+// signature and number.
+struct ControlID {
+    OSType signature;
+    SInt32 id;
+};
+struct OpaqueControlRef;
+using ControlRef = OpaqueControlRef*;
+
+constexpr int16_t kControlEntireControl = 0;
+constexpr OSType kControlStaticTextTextTag = FourCC("text");
+
+OSStatus GetControlByID(WindowRef window, const ControlID* inID, ControlRef* outControl);
+// Radio buttons: 1 selected, 0 not.
+void SetControlValue(ControlRef control, SInt32 value);
+SInt32 GetControlValue(ControlRef control);
+OSStatus DisableControl(ControlRef control);
+Boolean IsControlEnabled(ControlRef control);
+// Static texts: kControlStaticTextTextTag sets the whole text from size
+// bytes of Latin-1 characters.
+OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data);
+// The text of a static text or button, for tests.
+void HostGetControlText(ControlRef control, char* text, int32_t size);
+// Redraws the window's controls at once, even while the event loop waits.
+void DrawControls(WindowRef window);
+// A click on a button of the window: the command goes to the window's
+// handlers first, then to the application's.
+OSStatus HostSendWindowCommand(WindowRef window, OSType commandID);
+
 // ---- the rest ---------------------------------------------------------------
 
 void SysBeep(int16_t duration);

@@ -1,0 +1,17 @@
+// The bindings of the input actions in the file "ZV config" of the working
+// directory: 246 big-endian bytes, the six keys, then the six element records.
+#pragma once
+
+#include "Host_Types.h"
+
+constexpr const char* kConfigFileName = "ZV config";
+constexpr int32_t kConfigFileBytes = 246;
+
+// Writes the bindings. The bytes go to a temporary file beside "ZV config",
+// which replaces it only when every byte was written, so a failed save keeps
+// the earlier bindings. 0, or paramErr (-50) when anything failed.
+OSStatus SaveConfig();
+
+// Clears every binding, then reads them back, finding each saved element in
+// the current device list. 0, or paramErr when the file cannot be read.
+OSStatus LoadConfig();

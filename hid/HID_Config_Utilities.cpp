@@ -1,0 +1,197 @@
+#include "HID_Config_Utilities.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void PutBigEndian(unsigned char* out, uint32_t value)
+{
+    out[0] = uint8_t(value >> 24);
+    out[1] = uint8_t(value >> 16);
+    out[2] = uint8_t(value >> 8);
+    out[3] = uint8_t(value);
+}
+
+uint32_t GetBigEndian(const unsigned char* in)
+{
+    return uint32_t(in[0]) << 24 | uint32_t(in[1]) << 16 | uint32_t(in[2]) << 8 | uint32_t(in[3]);
+}
+
+bool SameUsage(const recElement* element, const recSaveHID& record)
+{
+    return element->usage == record.usageE && element->usagePage == record.usagePageE;
+}
+
+// The first element of the device with the record's cookie, else (when the
+// cookie may not be used or matches none) the first with its usage pair.
+pRecElement FindElement(pRecDevice device, const recSaveHID& record, bool byCookie)
+{
+    if (byCookie)
+        for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeIO); e;
+             e = HIDGetNextDeviceElement(e, kHIDElementTypeIO))
+            if (e->cookie == record.cookie)
+                return e;
+    for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeIO); e;
+         e = HIDGetNextDeviceElement(e, kHIDElementTypeIO))
+        if (SameUsage(e, record))
+            return e;
+    return nullptr;
+}
+
+template <typename Match>
+pRecDevice FindDevice(Match match)
+{
+    for (pRecDevice d = HIDGetFirstDevice(); d; d = HIDGetNextDevice(d))
+        if (match(d))
+            return d;
+    return nullptr;
+}
+
+} // namespace
+
+void HIDPackSaveRecord(const recSaveHID& record, unsigned char bytes[kSaveHIDBytes])
+{
+    const uint32_t fields[9] = {uint32_t(record.actionCookie), uint32_t(record.vendorID), uint32_t(record.productID),
+                                uint32_t(record.locID),        uint32_t(record.usage),    uint32_t(record.usagePage),
+                                uint32_t(record.usagePageE),   uint32_t(record.usageE),   record.cookie};
+    for (int i = 0; i < 9; ++i)
+        PutBigEndian(bytes + 4 * i, fields[i]);
+}
+
+recSaveHID HIDUnpackSaveRecord(const unsigned char bytes[kSaveHIDBytes])
+{
+    recSaveHID record{};
+    record.actionCookie = SInt32(GetBigEndian(bytes));
+    record.vendorID = SInt32(GetBigEndian(bytes + 4));
+    record.productID = SInt32(GetBigEndian(bytes + 8));
+    record.locID = SInt32(GetBigEndian(bytes + 12));
+    record.usage = SInt32(GetBigEndian(bytes + 16));
+    record.usagePage = SInt32(GetBigEndian(bytes + 20));
+    record.usagePageE = SInt32(GetBigEndian(bytes + 24));
+    record.usageE = SInt32(GetBigEndian(bytes + 28));
+    record.cookie = GetBigEndian(bytes + 32);
+    return record;
+}
+
+Boolean HIDConfigureAction(pRecDevice* ppDevice, pRecElement* ppElement, float timeout)
+{
+    // Waiting is measured in wall-clock seconds: processor time would not
+    // count the time the user takes.
+    const auto start = std::chrono::steady_clock::now();
+    if (!HIDHaveDeviceList() && !HIDBuildDeviceList(1, 5))
+        return false;
+
+    const UInt32 numDevices = HIDCountDevices();
+    UInt32 maxElements = 0;
+    for (pRecDevice d = HIDGetFirstDevice(); d; d = HIDGetNextDevice(d))
+        maxElements = std::max(maxElements, HIDCountDeviceElements(d, kHIDElementTypeIO));
+    const size_t cells = size_t(numDevices) * size_t(maxElements);
+    auto* saveValueArray = static_cast<SInt32*>(std::calloc(cells ? cells : 1, sizeof(SInt32)));
+    *ppDevice = nullptr;
+    *ppElement = nullptr;
+    if (!saveValueArray)
+        return false;
+
+    UInt32 deviceIndex = 0;
+    for (pRecDevice d = HIDGetFirstDevice(); d && deviceIndex < numDevices; d = HIDGetNextDevice(d), ++deviceIndex) {
+        UInt32 elementIndex = 0;
+        for (pRecElement e = HIDGetFirstDeviceElement(d, kHIDElementTypeIO); e && elementIndex < maxElements;
+             e = HIDGetNextDeviceElement(e, kHIDElementTypeIO), ++elementIndex)
+            saveValueArray[deviceIndex * maxElements + elementIndex] = HIDGetElementValue(d, e);
+    }
+
+    pRecDevice movedDevice = nullptr;
+    pRecElement movedElement = nullptr;
+    bool timeUp = false;
+    while (!movedElement && !timeUp) {
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (elapsed > double(timeout))
+            timeUp = true;
+        deviceIndex = 0;
+        for (pRecDevice d = HIDGetFirstDevice(); d && !movedElement && deviceIndex < numDevices;
+             d = HIDGetNextDevice(d), ++deviceIndex) {
+            UInt32 elementIndex = 0;
+            for (pRecElement e = HIDGetFirstDeviceElement(d, kHIDElementTypeIO); e && elementIndex < maxElements;
+                 e = HIDGetNextDeviceElement(e, kHIDElementTypeIO), ++elementIndex) {
+                const SInt32 value = HIDGetElementValue(d, e);
+                const SInt32 initial = saveValueArray[deviceIndex * maxElements + elementIndex];
+                const int64_t threshold = int64_t((int64_t(e->max) - e->min) * kPercentMove * 0.01);
+                if (value > initial + threshold || value < initial - threshold) {
+                    movedDevice = d;
+                    movedElement = e;
+                    break;
+                }
+            }
+        }
+    }
+    std::free(saveValueArray);
+    if (!movedElement)
+        return false;
+    *ppDevice = movedDevice;
+    *ppElement = movedElement;
+    return true;
+}
+
+void HIDSaveElementConfig(FILE* fileRef, pRecDevice pDevice, pRecElement pElement, SInt32 actionCookie)
+{
+    recSaveHID record{};
+    record.actionCookie = actionCookie;
+    if (pDevice && pElement) {
+        record.vendorID = pDevice->vendorID;
+        record.productID = pDevice->productID;
+        record.locID = pDevice->locID;
+        record.usage = pDevice->usage;
+        record.usagePage = pDevice->usagePage;
+        record.usagePageE = pElement->usagePage;
+        record.usageE = pElement->usage;
+        record.cookie = pElement->cookie;
+    }
+    unsigned char bytes[kSaveHIDBytes];
+    HIDPackSaveRecord(record, bytes);
+    if (fileRef)
+        std::fwrite(bytes, 1, sizeof bytes, fileRef);
+}
+
+SInt32 HIDRestoreElementConfig(FILE* fileRef, pRecDevice* ppDevice, pRecElement* ppElement)
+{
+    *ppDevice = nullptr;
+    *ppElement = nullptr;
+    unsigned char bytes[kSaveHIDBytes];
+    if (!fileRef || std::fread(bytes, 1, sizeof bytes, fileRef) != sizeof bytes)
+        return 0;
+    const recSaveHID record = HIDUnpackSaveRecord(bytes);
+
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    if (record.locID && record.vendorID && record.productID) {
+        device = FindDevice([&](pRecDevice d) {
+            return d->locID == record.locID && d->vendorID == record.vendorID && d->productID == record.productID;
+        });
+        if (device)
+            element = FindElement(device, record, true);
+    }
+    if (!device && record.vendorID && record.productID) {
+        device = FindDevice(
+            [&](pRecDevice d) { return d->vendorID == record.vendorID && d->productID == record.productID; });
+        if (device)
+            element = FindElement(device, record, true);
+    }
+    if (!device && record.usage && record.usagePage) {
+        device = FindDevice([&](pRecDevice d) { return d->usage == record.usage && d->usagePage == record.usagePage; });
+        if (device)
+            element = FindElement(device, record, false);
+    }
+    if (!device) {
+        device = HIDGetFirstDevice();
+        if (device)
+            element = FindElement(device, record, false);
+    }
+    if (device && element) {
+        *ppDevice = device;
+        *ppElement = element;
+    }
+    return record.actionCookie;
+}

@@ -1,0 +1,353 @@
+// The input actions against fixture game pads and held keys, and the
+// bindings' file: its bytes, restoring by device identity, atomic saves.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Config_File.h"
+#include "HID_Config_Utilities.h"
+#include "Input_Actions.h"
+#include "Input_Fixture.h"
+
+namespace {
+
+pRecDevice Device(int n)
+{
+    pRecDevice d = HIDGetFirstDevice();
+    while (n-- > 0 && d)
+        d = HIDGetNextDevice(d);
+    return d;
+}
+
+pRecElement Element(pRecDevice device, IOHIDElementCookie cookie)
+{
+    for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeAll); e;
+         e = HIDGetNextDeviceElement(e, kHIDElementTypeAll))
+        if (e->cookie == cookie)
+            return e;
+    return nullptr;
+}
+
+void Bind(int32_t action, int device, IOHIDElementCookie cookie)
+{
+    actionArray[action].pDevice = Device(device);
+    actionArray[action].pElement = Element(Device(device), cookie);
+    ASSERT_NE(actionArray[action].pElement, nullptr);
+    SetActionUserRange(actionArray[action].pElement, action);
+}
+
+void BindKey(int32_t action, UInt32 keyCode, char charCode, bool held)
+{
+    actionArray[action].keyCode = keyCode;
+    actionArray[action].charCode = charCode;
+    actionArray[action].keyState = held;
+}
+
+// Every test starts with nothing bound, one pad, and a folder of its own.
+class Input : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (actionRec& action : actionArray)
+            action = actionRec{};
+        folder = std::filesystem::temp_directory_path() / ("stardrift-input-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+        InstallPads({FixturePad(0x046d, 0xc216, 0x14100000, "Dual Action")});
+    }
+    void TearDown() override
+    {
+        HIDReleaseDeviceList();
+        FixtureRegistryRemove();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(folder);
+    }
+    static std::vector<unsigned char> FileBytes()
+    {
+        std::ifstream in(kConfigFileName, std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+    }
+    static void WriteFile(const std::vector<unsigned char>& bytes)
+    {
+        std::ofstream out(kConfigFileName, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    std::filesystem::path folder, previous;
+};
+
+TEST_F(Input, NothingBoundGivesZeroes)
+{
+    SetPadValue(0, kPadX, 255);
+    GetInput();
+    for (const actionRec& action : actionArray)
+        EXPECT_EQ(action.value, 0);
+}
+
+TEST_F(Input, RotateKeysAddToTheXAxisAndTheSumIsClamped)
+{
+    Bind(kActionXAxis, 0, kPadX);
+    SetPadValue(0, kPadX, 200);
+    BindKey(kActionRotLeft, 113, 0, true);
+    BindKey(kActionRotRight, 114, 0, true);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, 72) << "both keys cancel: (200 * 254 / 255) - 127";
+
+    actionArray[kActionRotLeft].keyState = false;
+    SetPadValue(0, kPadX, 255);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, 127) << "127 + 127 is clamped";
+    SetPadValue(0, kPadX, 0);
+    actionArray[kActionRotRight].keyState = false;
+    actionArray[kActionRotLeft].keyState = true;
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, -127) << "-127 - 127 is clamped";
+}
+
+TEST_F(Input, AHeldKeyOverridesTheDeviceOfItsAction)
+{
+    Bind(kActionThrust, 0, kPadY);
+    SetPadValue(0, kPadY, 0);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionThrust].value, 0);
+    BindKey(kActionThrust, 111, 0, true);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionThrust].value, 255);
+
+    BindKey(kActionXAxis, 65, ' ', true);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, 1) << "a key on the X axis gives 1";
+}
+
+TEST_F(Input, RotateActionsOnACentredAxisAndOnAButton)
+{
+    Bind(kActionRotLeft, 0, kPadY);
+    SetPadValue(0, kPadY, 128);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionRotLeft].value, -63) << "the centre of 0..255 scaled onto 0..-127";
+    EXPECT_EQ(actionArray[kActionXAxis].value, -63);
+
+    actionArray[kActionRotLeft] = actionRec{};
+    Bind(kActionRotRight, 0, kPadButton1);
+    SetPadValue(0, kPadButton1, 0);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, 0) << "a button at rest";
+    SetPadValue(0, kPadButton1, 1);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionXAxis].value, 127) << "pressed: the full amount";
+}
+
+TEST_F(Input, ZoomActionsUseRawValues)
+{
+    Bind(kActionZin, 0, kPadZ);
+    Bind(kActionZout, 0, kPadButton2);
+    SetPadValue(0, kPadZ, 700);
+    SetPadValue(0, kPadButton2, 0);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionZin].value, 700) << "not scaled onto 0..1";
+    EXPECT_EQ(actionArray[kActionZout].value, 0);
+    EXPECT_EQ(Element(Device(0), kPadZ)->userMax, 1);
+}
+
+TEST_F(Input, TheSavedFileOfNothingBound)
+{
+    ASSERT_EQ(SaveConfig(), noErr);
+    const std::vector<unsigned char> bytes = FileBytes();
+    ASSERT_EQ(bytes.size(), 246u);
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(bytes[size_t(i)], 0) << i;
+    for (int a = 0; a < 6; ++a)
+        for (int i = 0; i < 36; ++i)
+            EXPECT_EQ(bytes[size_t(30 + 36 * a + i)], i == 3 ? a : 0) << "record " << a << " byte " << i;
+    EXPECT_EQ(std::filesystem::status(kConfigFileName).permissions() & std::filesystem::perms::owner_read,
+              std::filesystem::perms::owner_read);
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        EXPECT_EQ(entry.path().filename(), kConfigFileName) << "no temporary file is left";
+}
+
+TEST_F(Input, KeysAndElementsSurviveASaveAndALoad)
+{
+    BindKey(kActionRotLeft, 0, 'q', true);      // key code 0 bound through its character
+    BindKey(kActionThrust, 0x01020304, 'x', false);
+    Bind(kActionXAxis, 0, kPadX);
+    Bind(kActionZout, 0, kPadButton2);
+    ASSERT_EQ(SaveConfig(), noErr);
+    const std::vector<unsigned char> bytes = FileBytes();
+    EXPECT_EQ(bytes[5 + 4], 'q');
+    EXPECT_EQ(bytes[15], 1);
+    EXPECT_EQ(bytes[18], 4);
+    EXPECT_EQ(bytes[19], 'x');
+    const recSaveHID x = HIDUnpackSaveRecord(&bytes[30]);
+    EXPECT_EQ(x.vendorID, 0x046d);
+    EXPECT_EQ(x.productID, 0xc216);
+    EXPECT_EQ(x.locID, 0x14100000);
+    EXPECT_EQ(x.usagePage, 1);
+    EXPECT_EQ(x.usage, 5);
+    EXPECT_EQ(x.usagePageE, 1);
+    EXPECT_EQ(x.usageE, 0x30);
+    EXPECT_EQ(x.cookie, kPadX);
+
+    Element(Device(0), kPadX)->userMin = 0;
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionRotLeft].keyCode, 0u);
+    EXPECT_EQ(actionArray[kActionRotLeft].charCode, 'q');
+    EXPECT_FALSE(actionArray[kActionRotLeft].keyState) << "a load counts every key as released";
+    EXPECT_TRUE(IsKeyBound(actionArray[kActionRotLeft]));
+    EXPECT_EQ(actionArray[kActionThrust].keyCode, 0x01020304u);
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(0), kPadX));
+    EXPECT_EQ(actionArray[kActionXAxis].pElement->userMin, -127) << "the user range is set again";
+    EXPECT_EQ(actionArray[kActionZout].pElement, Element(Device(0), kPadButton2));
+    EXPECT_EQ(actionArray[kActionThrust].pElement, nullptr);
+}
+
+TEST_F(Input, RecordsBindTheActionTheyNameAndTheLaterOneWins)
+{
+    std::vector<unsigned char> bytes(246, 0);
+    const int order[6] = {5, 3, 3, 9, 0, -1};
+    const IOHIDElementCookie cookies[6] = {kPadButton1, kPadX, kPadY, kPadZ, kPadButton2, kPadZ};
+    for (int i = 0; i < 6; ++i) {
+        recSaveHID record{order[i], 0x046d, 0xc216, 0x14100000, 5, 1, 0, 0, cookies[i]};
+        HIDPackSaveRecord(record, &bytes[size_t(30 + 36 * i)]);
+    }
+    WriteFile(bytes);
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionZout].pElement, Element(Device(0), kPadButton1));
+    EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(0), kPadY)) << "the later record wins";
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(0), kPadButton2));
+    EXPECT_EQ(actionArray[kActionRotLeft].pElement, nullptr);
+    EXPECT_EQ(actionArray[kActionRotRight].pElement, nullptr);
+}
+
+TEST_F(Input, AShortFileBindsWhatItHolds)
+{
+    BindKey(kActionXAxis, 7, 'a', false);
+    BindKey(kActionRotLeft, 8, 'b', false);
+    BindKey(kActionRotRight, 9, 'c', false);
+    Bind(kActionXAxis, 0, kPadX);
+    ASSERT_EQ(SaveConfig(), noErr);
+    std::vector<unsigned char> bytes = FileBytes();
+    bytes.resize(13); // action 2's key code is cut after three bytes
+    WriteFile(bytes);
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionXAxis].keyCode, 7u);
+    EXPECT_EQ(actionArray[kActionRotLeft].charCode, 'b');
+    EXPECT_EQ(actionArray[kActionRotRight].keyCode, 0u);
+    EXPECT_EQ(actionArray[kActionRotRight].charCode, 0);
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, nullptr);
+
+    bytes = std::vector<unsigned char>(30 + 36 + 20, 0);
+    WriteFile(bytes);
+    EXPECT_EQ(LoadConfig(), noErr);
+    std::filesystem::remove(kConfigFileName);
+    BindKey(kActionThrust, 5, 'x', true);
+    EXPECT_EQ(LoadConfig(), paramErr) << "no file";
+    EXPECT_FALSE(IsKeyBound(actionArray[kActionThrust])) << "every binding was cleared first";
+}
+
+TEST_F(Input, ADeviceFoundAgainOnAnotherPortOrAnotherOfItsKind)
+{
+    Bind(kActionXAxis, 0, kPadX);
+    Bind(kActionThrust, 0, kPadButton1);
+    ASSERT_EQ(SaveConfig(), noErr);
+    HIDReleaseDeviceList();
+
+    // Plugged into another port, behind another device.
+    FixtureDevice moved = FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action");
+    InstallPads({FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"), moved});
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionXAxis].pDevice, Device(1)) << "same vendor and product, found by cookie";
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(1), kPadX));
+    HIDReleaseDeviceList();
+
+    // Another pad of the same kind.
+    InstallPads({FixturePad(0x054c, 0x0268, 0x14300000, "Another Pad")});
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionXAxis].pDevice, Device(0));
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(0), kPadX)) << "by usage pair";
+    EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(0), kPadButton1));
+}
+
+TEST_F(Input, TheExactDeviceWithoutItsElementRestoresNothing)
+{
+    std::vector<unsigned char> bytes(246, 0);
+    recSaveHID record{kActionThrust, 0x046d, 0xc216, 0x14100000, 5, 1, 9, 77, 99};
+    HIDPackSaveRecord(record, &bytes[30]);
+    WriteFile(bytes);
+    ASSERT_EQ(LoadConfig(), noErr);
+    EXPECT_EQ(actionArray[kActionThrust].pElement, nullptr) << "no later pass runs";
+
+    // An unbound record looks for usage 0 on the first device: nothing.
+    pRecDevice device = Device(0);
+    pRecElement element = Element(device, kPadX);
+    FILE* file = std::tmpfile();
+    HIDSaveElementConfig(file, nullptr, nullptr, 4);
+    std::rewind(file);
+    EXPECT_EQ(HIDRestoreElementConfig(file, &device, &element), 4);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(element, nullptr);
+    device = Device(0);
+    EXPECT_EQ(HIDRestoreElementConfig(file, &device, &element), 0) << "end of file";
+    EXPECT_EQ(device, nullptr);
+    std::fclose(file);
+}
+
+TEST_F(Input, AFailedSaveKeepsTheEarlierFileAndSaysSo)
+{
+    BindKey(kActionThrust, 111, 0, false);
+    ASSERT_EQ(SaveConfig(), noErr);
+    const std::vector<unsigned char> before = FileBytes();
+
+    // A disk that takes only 100 more bytes a file.
+    BindKey(kActionThrust, 112, 0, false);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tight = saved;
+    tight.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const OSStatus result = SaveConfig();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(result, paramErr);
+    EXPECT_EQ(FileBytes(), before);
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1) << "the temporary file is removed";
+
+    std::filesystem::remove(kConfigFileName);
+    std::filesystem::create_directory(kConfigFileName);
+    EXPECT_EQ(SaveConfig(), paramErr) << "a folder in the file's place";
+}
+
+TEST_F(Input, ConfigureActionTimesOutWithNullOutputs)
+{
+    pRecDevice device = Device(0);
+    pRecElement element = Element(device, kPadX);
+    EXPECT_FALSE(HIDConfigureAction(&device, &element, 0.05f));
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(element, nullptr);
+}
+
+TEST_F(Input, ConfigureActionWithoutAnyDeviceList)
+{
+    HIDReleaseDeviceList();
+    FixtureRegistry broken;
+    broken.matchingFails = true;
+    FixtureRegistryInstall(std::move(broken));
+    pRecDevice device = reinterpret_cast<pRecDevice>(0x10);
+    pRecElement element = reinterpret_cast<pRecElement>(0x20);
+    EXPECT_FALSE(HIDConfigureAction(&device, &element, 0.05f));
+    EXPECT_EQ(device, reinterpret_cast<pRecDevice>(0x10)) << "left as they were";
+    EXPECT_EQ(element, reinterpret_cast<pRecElement>(0x20));
+}
+
+} // namespace

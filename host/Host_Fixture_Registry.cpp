@@ -67,6 +67,8 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
         return kIOReturnNotOpen;
     if (state.valueResult != kIOReturnSuccess)
         return state.valueResult;
+    if (state.beforeRead)
+        state.beforeRead(state, cookie);
     auto found = state.values.find(cookie);
     event->elementCookie = cookie;
     event->value = found == state.values.end() ? 0 : found->second;

@@ -5,6 +5,7 @@
 // behind the calls of Host_IOKit.h.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -22,6 +23,8 @@ struct FixtureInterface {
     ULONG releaseExtra = 0;                  // added to what Release returns, to fake a failing release
     IOReturn valueResult = kIOReturnSuccess;
     std::map<IOHIDElementCookie, int32_t> values; // cookies not listed read 0
+    // Called before each successful read: values that change over time.
+    std::function<void(FixtureInterface& state, IOHIDElementCookie cookie)> beforeRead;
     bool isOpen = false;
     int opens = 0;
     int closes = 0;

@@ -351,3 +351,62 @@ TEST_F(Input, ConfigureActionWithoutAnyDeviceList)
 }
 
 } // namespace
+
+namespace {
+
+// Makes the element read `to` once the device has been read `afterReads`
+// more times.
+void MoveAt(int device, IOHIDElementCookie cookie, int afterReads, int32_t to)
+{
+    FixtureInterface& interface = *FixtureRegistryCurrent().devices.at(size_t(device)).interface;
+    const int fromRead = interface.reads + afterReads;
+    interface.beforeRead = [cookie, fromRead, to](FixtureInterface& state, IOHIDElementCookie) {
+        if (state.reads >= fromRead)
+            state.values[cookie] = to;
+    };
+}
+
+TEST_F(Input, ConfigureActionFindsTheFirstElementThatMovesByATenth)
+{
+    SetPadValue(0, kPadX, 128);
+    SetPadValue(0, kPadY, 128);
+    MoveAt(0, kPadX, 40, 128 + 25); // 25 is not more than a tenth of 255
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    EXPECT_FALSE(HIDConfigureAction(&device, &element, 0.05f));
+
+    SetPadValue(0, kPadX, 128);
+    MoveAt(0, kPadX, 40, 128 - 26);
+    EXPECT_TRUE(HIDConfigureAction(&device, &element, 1.0f));
+    EXPECT_EQ(device, Device(0));
+    EXPECT_EQ(element, Element(Device(0), kPadX));
+}
+
+TEST_F(Input, ConfigureActionTakesAnyChangeOfAButtonAndTheFirstInOrder)
+{
+    InstallPads({FixturePad(1, 2, 3, "First"), FixturePad(4, 5, 6, "Second")});
+    // The second pad's button and the first pad's Z move in the same pass:
+    // the first pad comes first.
+    FixtureRegistryCurrent().devices[1].interface->beforeRead = [](FixtureInterface& state, IOHIDElementCookie) {
+        if (state.reads > 10)
+            state.values[kPadButton1] = 1;
+    };
+    FixtureRegistryCurrent().devices[0].interface->beforeRead = [](FixtureInterface& state, IOHIDElementCookie) {
+        if (state.reads > 10)
+            state.values[kPadZ] = 200;
+    };
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    ASSERT_TRUE(HIDConfigureAction(&device, &element, 1.0f));
+    EXPECT_EQ(device, Device(0));
+    EXPECT_EQ(element, Element(Device(0), kPadZ));
+
+    FixtureRegistryCurrent().devices[0].interface->beforeRead = nullptr;
+    SetPadValue(0, kPadZ, 0);
+    SetPadValue(1, kPadButton1, 0);
+    MoveAt(1, kPadButton1, 30, 1);
+    ASSERT_TRUE(HIDConfigureAction(&device, &element, 1.0f));
+    EXPECT_EQ(element, Element(Device(1), kPadButton1)) << "a button's threshold is 0";
+}
+
+} // namespace

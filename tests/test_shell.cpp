@@ -5,7 +5,10 @@
 #include <QThread>
 #include <QWindow>
 
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>
 
 #include "App_Shell.h"
 #include "Host_Files.h"
@@ -33,6 +36,11 @@ class Shell : public testing::Test {
 protected:
     void SetUp() override
     {
+        // The shell loads and saves its bindings in the working directory.
+        folder = std::filesystem::temp_directory_path() / ("stardrift-shell-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
         HostSetFileChooser(ChooseDemo);
         ASSERT_EQ(StartApplication(), noErr);
         first = FrontWindow();
@@ -44,7 +52,10 @@ protected:
         HostSendCommand(FourCC("quit"));
         StopApplication();
         HostSetFileChooser(nullptr);
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(folder);
     }
+    std::filesystem::path folder, previous;
     static OSStatus Command(const char (&code)[5]) { return HostSendCommand(FourCC(code)); }
     WindowRef first = nullptr;
 };

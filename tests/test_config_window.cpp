@@ -1,0 +1,239 @@
+// The configuration window and the held keys of the running shell: key
+// capture, binding by movement, the texts, and steering the demo world.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "App_Shell.h"
+#include "Config_File.h"
+#include "Config_Window.h"
+#include "HID_Devices_External.h"
+#include "Host_Files.h"
+#include "Input_Actions.h"
+#include "Input_Fixture.h"
+#include "Sprite_Window.h"
+
+namespace {
+
+bool ChooseDemo(std::string* path)
+{
+    *path = STARDRIFT_SOURCE_DIR "/data/demo/demo.sprites";
+    return true;
+}
+
+constexpr UInt32 kUpKey = 111, kLeftKey = 113, kAKey = 38;
+
+std::string Text(const char (&signature)[5], SInt32 number)
+{
+    const ControlID id{FourCC(signature), number};
+    ControlRef control = nullptr;
+    if (GetControlByID(gConfigWindow, &id, &control) != noErr)
+        return "<no control>";
+    char text[256];
+    HostGetControlText(control, text, sizeof text);
+    return text;
+}
+
+// The shell on the demo world with one fixture pad, in a folder of its own
+// (it loads and saves "ZV config" there), and its configuration window open.
+class ConfigWindow : public testing::Test {
+protected:
+    void SetUp() override { Start(true); }
+    void Start(bool withDevices)
+    {
+        folder = std::filesystem::temp_directory_path() / ("stardrift-config-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(folder);
+        FixtureRegistry registry;
+        if (withDevices)
+            registry.devices.push_back(FixturePad(0x1234, 0x5678, 0x14100000, "Test Pad"));
+        else
+            registry.matchingFails = true;
+        FixtureRegistryInstall(std::move(registry));
+        HostSetFileChooser(ChooseDemo);
+        ASSERT_EQ(StartApplication(), noErr);
+        sprite = FrontWindow();
+        ASSERT_EQ(HostSendCommand(FourCC("conf")), noErr) << "the status of creating the window";
+        ASSERT_NE(gConfigWindow, nullptr);
+    }
+    void TearDown() override
+    {
+        HostSendCommand(FourCC("quit"));
+        StopApplication();
+        HostSetFileChooser(nullptr);
+        FixtureRegistryRemove();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(folder);
+    }
+    static OSStatus Click(const char (&command)[5]) { return HostSendWindowCommand(gConfigWindow, FourCC(command)); }
+    static OSStatus Press(UInt32 keyCode, unsigned char charCode)
+    {
+        return HostSendKeyEvent(gConfigWindow, true, keyCode, charCode);
+    }
+    std::filesystem::path folder, previous;
+    WindowRef sprite = nullptr;
+};
+
+TEST_F(ConfigWindow, OpensInKeyModeWithEveryActionUnbound)
+{
+    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+    EXPECT_TRUE(GetControlRadio(gConfigWindow, 0));
+    EXPECT_FALSE(GetControlRadio(gConfigWindow, 1));
+    const ControlID deviceMode{FourCC("ZaVo"), 1};
+    ControlRef control = nullptr;
+    ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
+    EXPECT_TRUE(IsControlEnabled(control));
+    for (int n = 1; n <= 6; ++n)
+        EXPECT_EQ(Text("hidc", n), "---") << n;
+    for (int n = 2; n <= 6; ++n)
+        EXPECT_EQ(Text("keyc", n), "--") << n;
+    EXPECT_EQ(Text("keyc", 1), "<no control>") << "the X axis shows no key";
+
+    EXPECT_EQ(Click("ok  "), noErr);
+    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    EXPECT_EQ(HostSendCommand(FourCC("conf")), eventNotHandledErr) << "opened again";
+    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+}
+
+TEST_F(ConfigWindow, AKeyPressedAfterAnActionBindsItAndTakesItFromAnother)
+{
+    EXPECT_EQ(Press(kUpKey, 0), eventNotHandledErr) << "no capture armed";
+    EXPECT_EQ(Click("thrs"), noErr);
+    EXPECT_EQ(Press(kUpKey, 0), noErr);
+    EXPECT_EQ(actionArray[kActionThrust].keyCode, kUpKey);
+    EXPECT_EQ(Text("keyc", 4), "'Up'") << "a key that types nothing is shown by name";
+
+    Click("czin");
+    Press(kAKey, 'a');
+    EXPECT_EQ(Text("keyc", 5), "'a'");
+
+    Click("rLft");
+    Press(kUpKey, 0);
+    EXPECT_EQ(actionArray[kActionRotLeft].keyCode, kUpKey);
+    EXPECT_EQ(Text("keyc", 2), "'Up'");
+    EXPECT_EQ(Text("keyc", 4), "--") << "taken away from thrust";
+    EXPECT_FALSE(IsKeyBound(actionArray[kActionThrust]));
+
+    Click("xaxs");
+    Press(kLeftKey, 0);
+    EXPECT_EQ(actionArray[kActionXAxis].keyCode, kLeftKey) << "bound, though no text shows it";
+}
+
+TEST_F(ConfigWindow, KeyModeKeepsAnArmedCaptureAndDeviceModeDisarmsIt)
+{
+    Click("czot");
+    EXPECT_EQ(Click("cKey"), noErr);
+    EXPECT_EQ(Press(kAKey, 'a'), noErr);
+    EXPECT_EQ(actionArray[kActionZout].charCode, 'a');
+
+    Click("czot");
+    EXPECT_EQ(Click("cDev"), noErr);
+    EXPECT_TRUE(GetControlRadio(gConfigWindow, 1));
+    EXPECT_FALSE(GetControlRadio(gConfigWindow, 0));
+    EXPECT_EQ(Press(kUpKey, 0), eventNotHandledErr);
+    EXPECT_EQ(actionArray[kActionZout].keyCode, kAKey);
+}
+
+TEST_F(ConfigWindow, MovingAnElementBindsItAndAButtonCannotTurn)
+{
+    Click("cDev");
+    FixtureInterface& pad = *FixtureRegistryCurrent().devices[0].interface;
+    pad.values[kPadY] = 128;
+    const int start = pad.reads;
+    pad.beforeRead = [start](FixtureInterface& state, IOHIDElementCookie) {
+        if (state.reads > start + 20)
+            state.values[kPadY] = 250;
+    };
+    EXPECT_EQ(Click("thrs"), noErr);
+    ASSERT_NE(actionArray[kActionThrust].pElement, nullptr);
+    EXPECT_EQ(actionArray[kActionThrust].pElement->usage, 0x31);
+    EXPECT_EQ(actionArray[kActionThrust].pElement->userMax, 255);
+    EXPECT_EQ(Text("hidc", 4).rfind("Test Pad: ", 0), 0u) << Text("hidc", 4);
+    EXPECT_EQ(Text("prmt", 0), "");
+
+    const int now = pad.reads;
+    pad.beforeRead = [now](FixtureInterface& state, IOHIDElementCookie) {
+        if (state.reads > now + 20)
+            state.values[kPadButton1] = 1;
+    };
+    EXPECT_EQ(Click("xaxs"), noErr);
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, nullptr) << "a button is refused for the X axis";
+    EXPECT_EQ(Text("hidc", 1), "---");
+}
+
+TEST_F(ConfigWindow, TheCloseBoxOnlyHidesTheWindow)
+{
+    HostSendWindowEvent(gConfigWindow, kEventWindowClose);
+    EXPECT_NE(gConfigWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    EXPECT_EQ(HostSendCommand(FourCC("conf")), eventNotHandledErr);
+    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+}
+
+TEST_F(ConfigWindow, BindingsAreSavedAtQuitAndLoadedAtStart)
+{
+    Click("rRgt");
+    Press(kUpKey, 0);
+    HostSendCommand(FourCC("quit"));
+    StopApplication();
+    EXPECT_EQ(std::filesystem::file_size(kConfigFileName), 246u);
+    actionArray[kActionRotRight] = actionRec{};
+    ASSERT_EQ(StartApplication(), noErr);
+    HostSendCommand(FourCC("conf"));
+    EXPECT_EQ(actionArray[kActionRotRight].keyCode, kUpKey);
+    EXPECT_EQ(Text("keyc", 3), "'Up'");
+    EXPECT_EQ(HostSendCommand(FourCC("save")), noErr);
+    EXPECT_EQ(HostSendCommand(FourCC("load")), noErr);
+    std::filesystem::remove(kConfigFileName);
+    EXPECT_EQ(HostSendCommand(FourCC("load")), paramErr);
+}
+
+class ConfigWindowWithoutDevices : public ConfigWindow {
+protected:
+    void SetUp() override { Start(false); }
+};
+
+TEST_F(ConfigWindowWithoutDevices, OnlyKeysCanBeBound)
+{
+    EXPECT_FALSE(gfDevice);
+    const ControlID deviceMode{FourCC("ZaVo"), 1};
+    ControlRef control = nullptr;
+    ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
+    EXPECT_FALSE(IsControlEnabled(control));
+}
+
+// Keys held in the sprite window steer the ship through the frame timer.
+TEST_F(ConfigWindow, HoldingTheThrustKeyMovesTheShipAndLeavesPuffs)
+{
+    Click("thrs");
+    Press(kUpKey, 0);
+    Click("ok  ");
+    auto* record = static_cast<recWindow*>(GetWRefCon(sprite));
+    const float startY = record->pSpriteArray[0].centerY;
+    HostSendCommand(FourCC("gogo"));
+    EXPECT_EQ(HostSendKeyEvent(sprite, true, kUpKey, 0), eventNotHandledErr) << "keys go on to the menus";
+    EXPECT_TRUE(actionArray[kActionThrust].keyState);
+    auto puffs = [record] {
+        int visible = 0;
+        for (int i = 3; i < record->numSprites && i <= 32; ++i)
+            visible += record->pSpriteArray[i].alpha > 0.0f;
+        return visible;
+    };
+    for (int i = 0; i < 2500 && (record->pSpriteArray[0].centerY > startY - 5.0f || puffs() < 2); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+    }
+    HostSendKeyEvent(sprite, false, kUpKey, 0);
+    EXPECT_FALSE(actionArray[kActionThrust].keyState);
+    EXPECT_LT(record->pSpriteArray[0].centerY, startY - 5.0f) << "thrust moves the ship up the screen";
+    EXPECT_GE(puffs(), 2) << "and leaves a trail of puffs";
+}
+
+} // namespace

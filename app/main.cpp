@@ -35,7 +35,7 @@ void PrintUsage(FILE* out)
                  "       stardrift --list-devices\n"
                  "\n"
                  "An interactive 2D sprite world. Opens SPRITE_FILE, or asks for a sprite file.\n"
-                 "Go (Ctrl+G) starts the world; the configuration window (Controls menu) binds\n"
+                 "Go (Ctrl+G) starts the world; Configure Controls in the Stardrift menu binds\n"
                  "keys and game pads. Bindings are kept in \"ZV config\" in the working folder.\n"
                  "\n"
                  "  --list-devices  print the input devices and their elements, then exit\n"

@@ -219,3 +219,51 @@ TEST_F(LinuxDevices, TheDeviceListCommandPrintsThePad)
 }
 
 } // namespace
+
+#include "Config_File.h"
+#include "HID_Config_Utilities.h"
+#include "Input_Actions.h"
+
+namespace {
+
+// Moving the mocked pad's south button while the configuration waits binds
+// it to thrust, and a new start finds it again through the saved file.
+TEST_F(LinuxDevices, AMockedPadBoundToThrustIsFoundAgainAfterARestart)
+{
+    Build();
+    for (actionRec& action : actionArray)
+        action = actionRec{};
+    GError* error = nullptr;
+    ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(),
+                                                   &error))
+        << error->message;
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    ASSERT_TRUE(HIDConfigureAction(&device, &element, 5.0f));
+    EXPECT_STREQ(device->product, "Test Gamepad");
+    EXPECT_EQ(element->usagePage, 1) << "the X axis moves first in element order";
+    const IOHIDElementCookie cookie = element->cookie;
+    EXPECT_EQ(cookie, 2u);
+    actionArray[kActionThrust].pDevice = device;
+    actionArray[kActionThrust].pElement = element;
+
+    const std::string folder = std::string(g_get_tmp_dir()) + "/stardrift-linux-" + std::to_string(getpid());
+    ASSERT_EQ(g_mkdir_with_parents(folder.c_str(), 0700), 0);
+    const std::string previous = g_get_current_dir();
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    EXPECT_EQ(SaveConfig(), noErr);
+
+    HIDReleaseDeviceList();
+    actionArray[kActionThrust] = actionRec{};
+    Build();
+    EXPECT_EQ(LoadConfig(), noErr);
+    ASSERT_NE(actionArray[kActionThrust].pDevice, nullptr);
+    EXPECT_STREQ(actionArray[kActionThrust].pDevice->product, "Test Gamepad");
+    EXPECT_EQ(actionArray[kActionThrust].pElement->cookie, cookie);
+    EXPECT_EQ(actionArray[kActionThrust].pElement->userMax, 255);
+    unlink(kConfigFileName);
+    EXPECT_EQ(chdir(previous.c_str()), 0);
+    rmdir(folder.c_str());
+}
+
+} // namespace

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test test-sanitized install deb fuzz clean
 
 all: build
 
@@ -25,6 +25,22 @@ run: build
 
 test: build
 	@tools/run-tests.sh $(BUILD)
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+ASAN_BUILD ?= build-asan
+test-sanitized: deps
+	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@tools/run-tests.sh $(ASAN_BUILD)
+
+# make install PREFIX=/usr/local (DESTDIR is honoured too).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package in build/ (stardrift_<version>_<arch>.deb).
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

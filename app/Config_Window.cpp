@@ -1,9 +1,11 @@
 #include "Config_Window.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "App_Shell.h"
 #include "HID_Config_Utilities.h"
@@ -222,7 +224,11 @@ void GetDeviceElementNameString(pRecDevice pDevice, pRecElement pElement, char* 
         HIDGetUsageName(pDevice->usagePage, pDevice->usage, cstrDevice);
     if (!cstrDevice[0])
         CopyName(cstrDevice, "Device");
-    std::snprintf(cstrName, 256, "%s: %s", cstrDevice, cstrElement);
+    // "device: element", cut to the 255 characters the text holds.
+    const std::string joined = std::string(cstrDevice) + ": " + cstrElement;
+    const size_t length = std::min<size_t>(joined.size(), 255);
+    std::memcpy(cstrName, joined.data(), length);
+    cstrName[length] = '\0';
 }
 
 void GetKeyNameString(UInt32 keyCode, char charCode, char* cstrName)

@@ -28,16 +28,33 @@ bool ChooseStartFile(std::string* chosenPath)
     return true;
 }
 
+// The bundled demo world: installed beside the program under
+// share/stardrift, or in the source tree of a build.
+std::string DemoFolder(const char* argv0)
+{
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string program = length > 0 ? std::string(self, size_t(length)) : std::string(argv0);
+    const std::string bin = program.substr(0, program.find_last_of('/') + 1);
+    for (const std::string& folder : {bin + "../share/stardrift/demo", std::string(STARDRIFT_DATA_DIR "/demo"),
+                                      std::string(STARDRIFT_SOURCE_DIR "/data/demo")})
+        if (access((folder + "/demo.sprites").c_str(), R_OK) == 0)
+            return folder;
+    return std::string();
+}
+
 void PrintUsage(FILE* out)
 {
     std::fprintf(out,
                  "Usage: stardrift [SPRITE_FILE]\n"
+                 "       stardrift --demo\n"
                  "       stardrift --list-devices\n"
                  "\n"
                  "An interactive 2D sprite world. Opens SPRITE_FILE, or asks for a sprite file.\n"
                  "Go (Ctrl+G) starts the world; Configure Controls in the Stardrift menu binds\n"
                  "keys and game pads. Bindings are kept in \"ZV config\" in the working folder.\n"
                  "\n"
+                 "  --demo          open the bundled demo world\n"
                  "  --list-devices  print the input devices and their elements, then exit\n"
                  "  --help          print this help, then exit\n"
                  "  --version       print the version, then exit\n");
@@ -47,6 +64,16 @@ void PrintUsage(FILE* out)
 
 int main(int argc, char* argv[])
 {
+    const std::string demo = DemoFolder(argv[0]);
+    std::string demoFile;
+    if (argc > 1 && std::strcmp(argv[1], "--demo") == 0) {
+        if (demo.empty()) {
+            std::fprintf(stderr, "stardrift: the demo world is not installed\n");
+            return 1;
+        }
+        demoFile = demo + "/demo.sprites";
+        argv[1] = demoFile.data();
+    }
     if (argc > 1 && argv[1][0] == '-' && argv[1][1] != '\0') {
         const char* option = argv[1];
         if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
@@ -74,6 +101,7 @@ int main(int argc, char* argv[])
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Stardrift");
+    HostSetFileDialogFolder(demo.c_str());
     if (argc > 1) {
         gStartFile = argv[1];
         HostSetFileChooser(ChooseStartFile);

@@ -360,9 +360,11 @@ void SetVisible(WindowRef window, bool visible)
         gFrontToBack.erase(std::remove(gFrontToBack.begin(), gFrontToBack.end(), window), gFrontToBack.end());
 }
 
+QString gDialogFolder;
+
 bool FileDialogChooser(std::string* chosenPath)
 {
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Sprite File", QString(),
+    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Sprite File", gDialogFolder,
                                                       "Sprite files (*.sprites *.txt);;All files (*)");
     // Without a window manager nobody gives the focus back after the dialog.
     if (gMenuBarWindow && gMenuBarWindow->isVisible())
@@ -848,6 +850,11 @@ void SysBeep(int16_t)
 void HostUseFileDialog()
 {
     HostSetFileChooser(FileDialogChooser);
+}
+
+void HostSetFileDialogFolder(const char* folder)
+{
+    gDialogFolder = QString::fromLocal8Bit(folder ? folder : "");
 }
 
 // ---- controls ----------------------------------------------------------------

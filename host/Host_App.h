@@ -205,3 +205,5 @@ OSStatus HostSendWindowCommand(WindowRef window, OSType commandID);
 void SysBeep(int16_t duration);
 // Installs the file dialog as the answer to NavChooseFile.
 void HostUseFileDialog();
+// The folder the file dialog opens in.
+void HostSetFileDialogFolder(const char* folder);

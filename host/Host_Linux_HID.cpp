@@ -70,8 +70,10 @@ void Drain(LinuxNode& node)
         node.gone = true;
         return;
     }
+    // One event after the other while more are pending: asking is a poll,
+    // while a read that finds nothing costs a system call that fails.
     input_event event{};
-    for (;;) {
+    while (libevdev_has_event_pending(node.evdev) > 0) {
         int rc = libevdev_next_event(node.evdev, LIBEVDEV_READ_FLAG_NORMAL, &event);
         if (rc == LIBEVDEV_READ_STATUS_SYNC) {
             // Events were dropped: catch up with the device's state.
@@ -89,6 +91,8 @@ void Drain(LinuxNode& node)
             node.gone = true;
         return;
     }
+    if (libevdev_has_event_pending(node.evdev) < 0)
+        node.gone = true;
 }
 
 // The hat direction 0 (up) to 7 clockwise, or 8 when centred.

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -407,6 +408,52 @@ TEST_F(Input, ConfigureActionTakesAnyChangeOfAButtonAndTheFirstInOrder)
     MoveAt(1, kPadButton1, 30, 1);
     ASSERT_TRUE(HIDConfigureAction(&device, &element, 1.0f));
     EXPECT_EQ(element, Element(Device(1), kPadButton1)) << "a button's threshold is 0";
+}
+
+} // namespace
+
+#include "Config_Window.h"
+
+namespace {
+
+TEST(BindingTexts, LongNamesAreCutAtTheTextsEnd)
+{
+    recDevice device{};
+    recElement element{};
+    std::memset(device.product, 'D', 255);
+    std::memset(element.name, 'E', 255);
+    char text[300];
+    std::memset(text, '#', sizeof text);
+    GetDeviceElementNameString(&device, &element, text);
+    EXPECT_EQ(std::strlen(text), 255u);
+    EXPECT_EQ(text[256], '#') << "nothing written beyond the 256-byte text";
+    EXPECT_EQ(std::string(text + 257, 3), "###");
+
+    device.product[0] = '\0';
+    element.name[0] = '\0';
+    device.usagePage = 1;
+    device.usage = 5;
+    element.usagePage = 1;
+    element.usage = 0x30;
+    GetDeviceElementNameString(&device, &element, text);
+    EXPECT_EQ(std::string(text), "GamePad: X-Axis") << "usage names stand in for empty names";
+}
+
+TEST(BindingTexts, KeysThatTypeNothingAreShownByName)
+{
+    char text[256];
+    GetKeyNameString(38, 'a', text);
+    EXPECT_STREQ(text, "'a'");
+    GetKeyNameString(113, 0, text);
+    EXPECT_STREQ(text, "'Left'");
+    GetKeyNameString(67, 0, text);
+    EXPECT_STREQ(text, "'F1'");
+    GetKeyNameString(36, '\r', text);
+    EXPECT_STREQ(text, "'Return'") << "a control code is shown by name";
+    GetKeyNameString(65, ' ', text);
+    EXPECT_STREQ(text, "' '") << "space is printable";
+    GetKeyNameString(999, 0, text);
+    EXPECT_STREQ(text, "'") << "an unknown key keeps the plain text, which ends at the NUL";
 }
 
 } // namespace

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick
   umockdev libumockdev-dev
   fonts-dejavu-core
+  dpkg-dev clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -3,6 +3,11 @@
 # a virtual one when none is there.
 set -euo pipefail
 build=${1:-build}
+# For a sanitized build: every invalid access and undefined behaviour fails
+# its test. Leaks are checked by tools/leak-check.sh, one scripted session
+# with the full stacks that tell the system libraries' leaks from ours.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 fi

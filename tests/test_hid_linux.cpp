@@ -233,13 +233,19 @@ TEST_F(LinuxDevices, AMockedPadBoundToThrustIsFoundAgainAfterARestart)
     Build();
     for (actionRec& action : actionArray)
         action = actionRec{};
+    // The stick moves half a second after the wait began.
+    const std::string events = std::string(g_get_tmp_dir()) + "/stardrift-late-" + std::to_string(getpid()) + ".evemu";
+    std::FILE* file = std::fopen(events.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("# EVEMU 1.3\nE: 0.000000 0000 0000 0\nE: 0.500000 0003 0000 250\nE: 0.500000 0000 0000 0\n", file);
+    std::fclose(file);
     GError* error = nullptr;
-    ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(),
-                                                   &error))
+    ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", events.c_str(), &error))
         << error->message;
     pRecDevice device = nullptr;
     pRecElement element = nullptr;
     ASSERT_TRUE(HIDConfigureAction(&device, &element, 5.0f));
+    unlink(events.c_str());
     EXPECT_STREQ(device->product, "Test Gamepad");
     EXPECT_EQ(element->usagePage, 1) << "the X axis moves first in element order";
     const IOHIDElementCookie cookie = element->cookie;

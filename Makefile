@@ -42,5 +42,15 @@ install: build
 deb: build
 	@cd $(BUILD) && cpack -G DEB
 
+# Every fuzz target (libFuzzer, clang) for FUZZ_SECONDS each; findings land in
+# build-fuzz/findings and fail the run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@test -f $(FUZZ_BUILD)/build.ninja || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTARDRIFT_FUZZ=ON -DBUILD_TESTING=OFF
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/fuzz.sh $(FUZZ_BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -8,7 +8,9 @@ build=${1:-build}
 # with the full stacks that tell the system libraries' leaks from ours.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:verify_asan_link_order=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+# -noreset: by default the server resets whenever its last client leaves,
+# and a test connecting during that reset fails to find a display.
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 fi
 exec ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitized install deb fuzz clean
+.PHONY: all deps configure build run test test-sanitized leak-check install deb fuzz clean
 
 all: build
 
@@ -32,6 +32,12 @@ test-sanitized: deps
 	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@tools/run-tests.sh $(ASAN_BUILD)
+
+# One scripted session of the sanitized program under Xvfb with LeakSanitizer.
+leak-check: deps
+	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target stardrift make-demo-config
+	@tools/leak-check.sh $(ASAN_BUILD)
 
 # make install PREFIX=/usr/local (DESTDIR is honoured too).
 PREFIX ?= /usr/local

@@ -172,6 +172,29 @@ bool HandleKey(WindowRef window, QWidget* menuOwner, QKeyEvent* event, bool down
     return true;
 }
 
+// A key that a window of controls left to the system: Return, Enter and
+// Escape press its OK button, Alt with a button's underlined letter presses
+// that button. Its buttons take no keyboard focus (every key may be one to
+// bind), so this is how the window is used from the keyboard.
+bool PressButtonForKey(QWidget* window, QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const bool closing = plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape);
+    const QKeySequence pressed(event->keyCombination());
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (!button->isVisible() || !button->isEnabled())
+            continue;
+        const bool chosen = closing ? button->property("commandID").toString() == QLatin1String("ok  ")
+                                    : QKeySequence::mnemonic(button->text()).matches(pressed) == QKeySequence::ExactMatch;
+        if (chosen) {
+            button->click();
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // The GL surface of a sprite window.
@@ -255,7 +278,11 @@ protected:
         }
         return QMainWindow::event(e);
     }
-    void keyPressEvent(QKeyEvent* event) override { HandleKey(owner_, this, event, true); }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!HandleKey(owner_, this, event, true) && IsLive(owner_) && !owner_->spriteWindow)
+            PressButtonForKey(this, event);
+    }
     void keyReleaseEvent(QKeyEvent* event) override { HandleKey(owner_, this, event, false); }
     void mousePressEvent(QMouseEvent*) override
     {

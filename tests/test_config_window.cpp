@@ -2,8 +2,10 @@
 // capture, binding by movement, the texts, and steering the demo world.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QThread>
+#include <QWidget>
 
 #include <unistd.h>
 
@@ -166,6 +168,37 @@ TEST_F(ConfigWindow, MovingAnElementBindsItAndAButtonCannotTurn)
     EXPECT_EQ(Click("xaxs"), noErr);
     EXPECT_EQ(actionArray[kActionXAxis].pElement, nullptr) << "a button is refused for the X axis";
     EXPECT_EQ(Text("hidc", 1), "---");
+}
+
+// A key as the window system delivers it to the configuration window.
+void Type(Qt::Key key, Qt::KeyboardModifiers modifiers, quint32 scanCode, const QString& text = {})
+{
+    QWidget* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowTitle() == "Configure Controls" && widget->isVisible())
+            window = widget;
+    ASSERT_NE(window, nullptr);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, scanCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, scanCode, 0, 0, text);
+    QCoreApplication::sendEvent(window, &release);
+}
+
+TEST_F(ConfigWindow, TheKeyboardAloneArmsAnActionBindsAKeyAndClosesTheWindow)
+{
+    constexpr quint32 kTKey = 28, kReturnKey = 36, kEscapeKey = 9;
+    Type(Qt::Key_T, Qt::AltModifier, kTKey);
+    EXPECT_EQ(Text("prmt", 0), "Press a key to bind it...") << "Alt+T is the Thrust button's letter";
+    Type(Qt::Key_Return, Qt::NoModifier, kReturnKey, "\r");
+    EXPECT_EQ(actionArray[kActionThrust].keyCode, kReturnKey) << "an armed capture takes Return too";
+    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+
+    Type(Qt::Key_Escape, Qt::NoModifier, kEscapeKey, "\x1b");
+    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    HostSendCommand(FourCC("conf"));
+    Type(Qt::Key_Return, Qt::NoModifier, kReturnKey, "\r");
+    EXPECT_FALSE(IsWindowVisible(gConfigWindow)) << "Return presses OK";
+    EXPECT_EQ(actionArray[kActionThrust].keyCode, kReturnKey);
 }
 
 TEST_F(ConfigWindow, TheCloseBoxOnlyHidesTheWindow)

@@ -10,6 +10,8 @@
 
 namespace {
 
+// The keys the device layer reads; "Elements" and "Type" stand more than once
+// so that nested element trees come up often.
 const char* const kKeys[] = {"Type", "UsagePage", "Usage", "ElementCookie", "Min", "Max", "ScaledMin", "ScaledMax",
                              "Size", "IsRelative", "IsWrapping", "IsNonLinear", "HasPreferredState", "HasNullState",
                              "Unit", "UnitExponent", "Name", "Elements", "Transport", "VendorID", "ProductID",
@@ -102,9 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FixtureRegistryInstall(std::move(registry));
     const uint8_t page = in.Byte() % 3, usage = in.Byte() % 7;
     if (HIDBuildDeviceList(page, usage)) {
+        const HIDElementTypeMask masks[] = {kHIDElementTypeAll, kHIDElementTypeIO, kHIDElementTypeInput,
+                                            kHIDElementTypeCollection};
         for (pRecDevice d = HIDGetFirstDevice(); d; d = HIDGetNextDevice(d)) {
-            const HIDElementTypeMask masks[] = {kHIDElementTypeAll, kHIDElementTypeIO, kHIDElementTypeInput,
-                                                kHIDElementTypeCollection};
             for (HIDElementTypeMask mask : masks) {
                 UInt32 seen = 0;
                 for (pRecElement e = HIDGetFirstDeviceElement(d, mask); e && seen < 100000;

@@ -1,7 +1,5 @@
 // Image files of arbitrary bytes under the names the loader meets: the first
 // byte chooses the extension and the mask type.
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "Fuzz_Support.h"
@@ -20,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     static const char* const kNames[] = {"image.png", "image.jpg", "image.bmp", "image.gif"};
     const char* name = kNames[data[0] & 3];
-    FuzzWriteFile(FuzzFolder() + "/" + name, data + 1, size - 1);
+    const std::string path = FuzzFolder() + "/" + name;
+    FuzzWriteFile(path, data + 1, size - 1);
     FSSpec spec{};
-    std::snprintf(spec.folder, sizeof spec.folder, "%s", FuzzFolder().c_str());
-    spec.name[0] = uint8_t(std::strlen(name));
-    std::memcpy(spec.name + 1, name, spec.name[0]);
+    if (!HostMakeFSSpec(path, &spec))
+        __builtin_trap();
     recImage image{};
     if (LoadImageFile(spec, &image, int16_t((data[0] >> 2) & 3))) {
         // Every pixel the upload would read lies in the buffer.

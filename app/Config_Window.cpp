@@ -71,13 +71,19 @@ OSStatus OpenConfigWindow()
         static const EventTypeSpec kClose[] = {{kEventClassWindow, kEventWindowClose}};
         InstallEventHandler(GetWindowEventTarget(gConfigWindow), NewEventHandlerUPP(ConfigCloseHndlr), 1, kClose,
                             gConfigWindow, nullptr);
-        if (!gfDevice) {
-            const ControlID deviceMode{FourCC("ZaVo"), 1};
-            ControlRef control = nullptr;
-            GetControlByID(gConfigWindow, &deviceMode, &control);
-            DisableControl(control);
-        }
         SetControlRadio(gConfigWindow, 0, true);
+    }
+    // Device mode only while some device has an element binding by movement
+    // may take: otherwise every wait would be ten seconds for nothing.
+    const ControlID deviceMode{FourCC("ZaVo"), 1};
+    ControlRef control = nullptr;
+    GetControlByID(gConfigWindow, &deviceMode, &control);
+    if (gfDevice && HIDHaveConfigurableElement()) {
+        EnableControl(control);
+    } else {
+        DisableControl(control);
+        if (GetControlRadio(gConfigWindow, 1))
+            SetControlRadio(gConfigWindow, 0, true);
     }
     ShowWindow(gConfigWindow);
     SetUserFocusWindow(gConfigWindow);
@@ -138,6 +144,9 @@ OSStatus ConfigEvtHndlr(EventHandlerCallRef, EventRef event, void* userData)
                 pRecDevice device = nullptr;
                 pRecElement element = nullptr;
                 const bool moved = HIDConfigureAction(&device, &element, 10.0f);
+                // Keys typed while waiting are not meant for the window:
+                // one of them could arm another wait.
+                HostDiscardPendingInput();
                 SetPrompt(window, moved ? "" : "Nothing moved within 10 seconds.");
                 if (moved) {
                     if (action == kActionXAxis && std::abs(int64_t(element->max) - element->min) <= 1) {

@@ -1,5 +1,6 @@
 #include "List_Devices.h"
 
+#include "HID_Config_Utilities.h"
 #include "HID_Devices_External.h"
 #include "HID_Name_Lookup.h"
 
@@ -17,6 +18,22 @@ const char* TypeName(IOHIDElementType type)
     case kIOHIDElementTypeCollection: return "collection";
     default: return "unknown";
     }
+}
+
+// The kind of device where the usage tables' names give only numbers.
+const char* KindName(int32_t page, int32_t usage)
+{
+    if (page == 0x20)
+        return "Motion Sensor";
+    if (page == 0x0C && usage == 0x01)
+        return "Consumer Control";
+    if (page == 0x0D && usage == 0x02)
+        return "Pen";
+    if (page == 0x0D && usage == 0x04)
+        return "Touch Screen";
+    if (page == 0x0D && usage == 0x05)
+        return "Touch Pad";
+    return nullptr;
 }
 
 // The element and what follows it at its level, children indented below it.
@@ -45,15 +62,21 @@ int ListDevices(FILE* out)
     int index = 0;
     for (pRecDevice device = HIDGetFirstDevice(); device; device = HIDGetNextDevice(device)) {
         char usageName[256] = "";
-        HIDGetUsageName(device->usagePage, device->usage, usageName);
+        if (const char* kind = KindName(device->usagePage, device->usage))
+            std::snprintf(usageName, sizeof usageName, "%s", kind);
+        else
+            HIDGetUsageName(device->usagePage, device->usage, usageName);
         std::fprintf(out, "\nDevice %d: %s\n", index++, device->product[0] ? device->product : "(no name)");
-        std::fprintf(out, "  manufacturer: %s\n", device->manufacturer[0] ? device->manufacturer : "-");
+        std::fprintf(out, "  manufacturer: %s, serial: %s\n", device->manufacturer[0] ? device->manufacturer : "-",
+                     device->serial[0] ? device->serial : "-");
         std::fprintf(out, "  vendor 0x%04x, product 0x%04x, location 0x%08x, transport %s\n",
                      unsigned(device->vendorID), unsigned(device->productID), unsigned(device->locID),
                      device->transport[0] ? device->transport : "-");
         std::fprintf(out, "  usage page 0x%02x usage 0x%02x: %s%s\n", unsigned(device->usagePage),
                      unsigned(device->usage), usageName[0] ? usageName : "-",
                      device->interface ? "" : "  (cannot be read: no permission)");
+        if (device->usagePage == kHIDPageSensor)
+            std::fprintf(out, "  moves with the hand: never bound by moving a control\n");
         std::fprintf(out,
                      "  %d elements: %d inputs, %d outputs, %d features, %d collections; %d axes, %d buttons, "
                      "%d hats, %d sliders, %d dials, %d wheels\n",

@@ -52,6 +52,21 @@ pRecDevice FindDevice(Match match)
 
 } // namespace
 
+Boolean HIDCanConfigureElement(pRecDevice pDevice, pRecElement pElement)
+{
+    return pDevice && pElement && pDevice->usagePage != kHIDPageSensor && pElement->min < pElement->max;
+}
+
+Boolean HIDHaveConfigurableElement()
+{
+    for (pRecDevice d = HIDGetFirstDevice(); d; d = HIDGetNextDevice(d))
+        for (pRecElement e = HIDGetFirstDeviceElement(d, kHIDElementTypeIO); e;
+             e = HIDGetNextDeviceElement(e, kHIDElementTypeIO))
+            if (HIDCanConfigureElement(d, e))
+                return true;
+    return false;
+}
+
 void HIDPackSaveRecord(const recSaveHID& record, unsigned char bytes[kSaveHIDBytes])
 {
     const uint32_t fields[9] = {uint32_t(record.actionCookie), uint32_t(record.vendorID), uint32_t(record.productID),
@@ -116,6 +131,8 @@ Boolean HIDConfigureAction(pRecDevice* ppDevice, pRecElement* ppElement, float t
             UInt32 elementIndex = 0;
             for (pRecElement e = HIDGetFirstDeviceElement(d, kHIDElementTypeIO); e && elementIndex < maxElements;
                  e = HIDGetNextDeviceElement(e, kHIDElementTypeIO), ++elementIndex) {
+                if (!HIDCanConfigureElement(d, e))
+                    continue;
                 const SInt32 value = HIDGetElementValue(d, e);
                 const SInt32 initial = saveValueArray[deviceIndex * maxElements + elementIndex];
                 const int64_t threshold = int64_t((int64_t(e->max) - e->min) * kPercentMove * 0.01);

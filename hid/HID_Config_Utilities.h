@@ -24,9 +24,21 @@ struct recSaveHID {
 };
 constexpr int32_t kSaveHIDBytes = 36;
 
-// Waits until an element of some device moves by more than kPercentMove of
-// its range from where it was when the call began (any change for a
-// button), polling without pause, for at most timeout seconds of wall-clock
+// Usage page of motion sensors (accelerometers, gyroscopes): their elements
+// move with the hand that holds the device, never on purpose.
+constexpr int32_t kHIDPageSensor = 0x20;
+
+// Whether binding by movement may take the element: not one of a motion
+// sensor, and not an axis whose range is empty or reversed (its share of the
+// range would be zero or negative, so it would count as moved at rest).
+Boolean HIDCanConfigureElement(pRecDevice pDevice, pRecElement pElement);
+
+// Whether some device of the list has an element binding by movement may take.
+Boolean HIDHaveConfigurableElement();
+
+// Waits until an element of some device that binding may take moves by more
+// than kPercentMove of its range from where it was when the call began (any
+// change for a button), polling without pause, for at most timeout seconds of wall-clock
 // time. True with the device and element; false with both null when nothing
 // moved. Without a device list one of game pads is built; when that fails,
 // false with the outputs left as they were.

@@ -940,6 +940,39 @@ OSStatus DisableControl(ControlRef control)
     return noErr;
 }
 
+OSStatus EnableControl(ControlRef control)
+{
+    if (!control)
+        return paramErr;
+    Widget(control)->setEnabled(true);
+    return noErr;
+}
+
+void HostDiscardPendingInput()
+{
+    // Every pending event is delivered, the keys and clicks into a filter
+    // that keeps them from their windows.
+    struct InputEater : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return true;
+            default:
+                return false;
+            }
+        }
+    } eater;
+    qApp->installEventFilter(&eater);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(&eater);
+}
+
 Boolean IsControlEnabled(ControlRef control)
 {
     return control && Widget(control)->isEnabled();

@@ -188,12 +188,16 @@ OSStatus GetControlByID(WindowRef window, const ControlID* inID, ControlRef* out
 void SetControlValue(ControlRef control, SInt32 value);
 SInt32 GetControlValue(ControlRef control);
 OSStatus DisableControl(ControlRef control);
+OSStatus EnableControl(ControlRef control);
 Boolean IsControlEnabled(ControlRef control);
 // Static texts: kControlStaticTextTextTag sets the whole text from size
 // bytes of Latin-1 characters.
 OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data);
 // The text of a static text or button, for tests.
 void HostGetControlText(ControlRef control, char* text, int32_t size);
+// Throws away the keys and clicks that came while the event loop was kept
+// waiting, so that the program does not act on them afterwards.
+void HostDiscardPendingInput();
 // Redraws the window's controls at once, even while the event loop waits.
 void DrawControls(WindowRef window);
 // A click on a button of the window: the command goes to the window's

@@ -47,17 +47,20 @@ std::string Text(const char (&signature)[5], SInt32 number)
 class ConfigWindow : public testing::Test {
 protected:
     void SetUp() override { Start(true); }
-    void Start(bool withDevices)
+    // primaryUsagePage: that of the fixture pad (0x20 makes it a motion sensor).
+    void Start(bool withDevices, int64_t primaryUsagePage = 1)
     {
         folder = std::filesystem::temp_directory_path() / ("stardrift-config-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
         previous = std::filesystem::current_path();
         std::filesystem::current_path(folder);
         FixtureRegistry registry;
-        if (withDevices)
+        if (withDevices) {
             registry.devices.push_back(FixturePad(0x1234, 0x5678, 0x14100000, "Test Pad"));
-        else
+            FixtureSet(registry.devices.back().properties, "PrimaryUsagePage", FixtureNumber(primaryUsagePage));
+        } else {
             registry.matchingFails = true;
+        }
         FixtureRegistryInstall(std::move(registry));
         HostSetFileChooser(ChooseDemo);
         ASSERT_EQ(StartApplication(), noErr);
@@ -267,6 +270,57 @@ TEST_F(ConfigWindow, HoldingTheThrustKeyMovesTheShipAndLeavesPuffs)
     EXPECT_FALSE(actionArray[kActionThrust].keyState);
     EXPECT_LT(record->pSpriteArray[0].centerY, startY - 5.0f) << "thrust moves the ship up the screen";
     EXPECT_GE(puffs(), 2) << "and leaves a trail of puffs";
+}
+
+// Device mode needs something binding by movement may take, and the wait
+// ignores the keyboard.
+
+class ConfigWindowWithMotionSensorOnly : public ConfigWindow {
+protected:
+    void SetUp() override { Start(true, 0x20); }
+};
+
+TEST_F(ConfigWindowWithMotionSensorOnly, DeviceModeIsOfferedOnlyWhenSomethingCanBeBound)
+{
+    EXPECT_TRUE(gfDevice) << "there is a device list";
+    const ControlID deviceMode{FourCC("ZaVo"), 1};
+    ControlRef control = nullptr;
+    ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
+    EXPECT_FALSE(IsControlEnabled(control)) << "but nothing in it can be bound by moving it";
+    EXPECT_TRUE(GetControlRadio(gConfigWindow, 0));
+}
+
+TEST_F(ConfigWindow, AKeyTypedDuringTheWaitDoesNotStartAnother)
+{
+    Click("cDev");
+    QWidget* window = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->windowTitle() == "Configure Controls" && widget->isVisible())
+            window = widget;
+    ASSERT_NE(window, nullptr);
+    constexpr quint32 kTKey = 28;
+    FixtureInterface& pad = *FixtureRegistryCurrent().devices[0].interface;
+    pad.values[kPadY] = 128;
+    const int start = pad.reads;
+    bool typed = false;
+    pad.beforeRead = [&, start](FixtureInterface& state, IOHIDElementCookie) {
+        // Alt+T, the Thrust button's letter, comes while the program waits.
+        if (state.reads > start + 10 && !typed) {
+            typed = true;
+            QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::AltModifier, kTKey, 0,
+                                                              0, QString()));
+        }
+        if (state.reads > start + 40)
+            state.values[kPadY] = 250;
+    };
+    EXPECT_EQ(Click("thrs"), noErr);
+    ASSERT_TRUE(typed);
+    ASSERT_NE(actionArray[kActionThrust].pElement, nullptr);
+    const int afterWait = pad.reads;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pad.reads, afterWait) << "no second wait";
+    EXPECT_EQ(Text("prmt", 0), "");
+    pad.beforeRead = nullptr;
 }
 
 } // namespace

@@ -66,6 +66,20 @@ Node Xbox360Pad(const std::string& name, int interface, bool dpadButtons)
     return pad;
 }
 
+// Accelerometer on X, Y, Z and gyroscope on RX, RY, RZ; resting level.
+Node MotionSensors(const std::string& name, int accelerometer, int accelerometerResolution, int gyroscope,
+                   int gyroscopeResolution, int interface)
+{
+    Node motion{name, {}, {}, {}, {INPUT_PROP_ACCELEROMETER}, {MSC_TIMESTAMP}, {}, {"ID_INPUT_ACCELEROMETER"},
+                interface};
+    for (unsigned int code : {ABS_X, ABS_Y, ABS_Z})
+        motion.axes.push_back({code, -accelerometer, accelerometer, code == ABS_Z ? accelerometerResolution : 0, 16,
+                               0, accelerometerResolution});
+    for (unsigned int code : {ABS_RX, ABS_RY, ABS_RZ})
+        motion.axes.push_back({code, -gyroscope, gyroscope, 0, 16, 0, gyroscopeResolution});
+    return motion;
+}
+
 std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
 {
     Node touchpad{name + " Touchpad",
@@ -82,20 +96,7 @@ std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
                   {},
                   {"ID_INPUT_TOUCHPAD"},
                   interface};
-    Node motion{name + " Motion Sensors",
-                {{ABS_X, -32768, 32767, 0, 16, 0, 8192},
-                 {ABS_Y, -32768, 32767, 8192, 16, 0, 8192},
-                 {ABS_Z, -32768, 32767, 0, 16, 0, 8192},
-                 {ABS_RX, -2097152, 2097152, 0, 16, 0, 1024},
-                 {ABS_RY, -2097152, 2097152, 0, 16, 0, 1024},
-                 {ABS_RZ, -2097152, 2097152, 0, 16, 0, 1024}},
-                {},
-                {},
-                {INPUT_PROP_ACCELEROMETER},
-                {MSC_TIMESTAMP},
-                {},
-                {"ID_INPUT_ACCELEROMETER"},
-                interface};
+    Node motion = MotionSensors(name + " Motion Sensors", 32768, 8192, 2097152, 1024, interface);
     Node pad{name,
              {{ABS_X, 0, 255, 128}, {ABS_Y, 0, 255, 128}, {ABS_Z, 0, 255}, {ABS_RX, 0, 255, 128},
               {ABS_RY, 0, 255, 128}, {ABS_RZ, 0, 255}, {ABS_HAT0X, -1, 1}, {ABS_HAT0Y, -1, 1}},
@@ -279,19 +280,7 @@ std::vector<Controller> MakeTable()
                    {},
                    {},
                    {"ID_INPUT_JOYSTICK"}},
-              Node{"Nintendo Switch Pro Controller IMU",
-                   {{ABS_X, -32767, 32767, 0, 10, 0, 4096},
-                    {ABS_Y, -32767, 32767, 0, 10, 0, 4096},
-                    {ABS_Z, -32767, 32767, 4096, 10, 0, 4096},
-                    {ABS_RX, -32767000, 32767000, 0, 10, 0, 14247},
-                    {ABS_RY, -32767000, 32767000, 0, 10, 0, 14247},
-                    {ABS_RZ, -32767000, 32767000, 0, 10, 0, 14247}},
-                   {},
-                   {},
-                   {INPUT_PROP_ACCELEROMETER},
-                   {MSC_TIMESTAMP},
-                   {},
-                   {"ID_INPUT_ACCELEROMETER"}}}),
+              MotionSensors("Nintendo Switch Pro Controller IMU", 32767, 4096, 32767000, 14247, 0)}),
          Abs(0, ABS_X, -30000), Key(0, BTN_Z)});
     table.push_back({Bluetooth("WiiRemoteNunchuk", 0x057e, 0x0306, 0x8600, "00:1f:32:11:22:33",
                                WiiRemoteNodes(Node{"Nintendo Wii Remote Nunchuk",

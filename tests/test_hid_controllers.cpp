@@ -21,6 +21,7 @@
 #include "Controller_Testbed.h"
 #include "HID_Config_Utilities.h"
 #include "HID_Devices_External.h"
+#include "List_Devices_Output.h"
 
 namespace {
 
@@ -110,24 +111,37 @@ int32_t ValueAfter(pRecDevice device, pRecElement element, int32_t expected)
     return value;
 }
 
+// The input elements of the device in list order.
+std::vector<pRecElement> Inputs(pRecDevice device)
+{
+    std::vector<pRecElement> inputs;
+    for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeInput); e;
+         e = HIDGetNextDeviceElement(e, kHIDElementTypeInput))
+        inputs.push_back(e);
+    return inputs;
+}
+
 // Button and key elements of the device that read 1.
 std::vector<pRecElement> Pressed(pRecDevice device)
 {
     std::vector<pRecElement> pressed;
-    for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeInput); e;
-         e = HIDGetNextDeviceElement(e, kHIDElementTypeInput))
+    for (pRecElement e : Inputs(device))
         if (e->type == kIOHIDElementTypeInput_Button && HIDGetElementValue(device, e) == 1)
             pressed.push_back(e);
     return pressed;
 }
 
+template <typename Match>
+pRecElement FirstInput(pRecDevice device, Match match)
+{
+    const std::vector<pRecElement> inputs = Inputs(device);
+    auto found = std::find_if(inputs.begin(), inputs.end(), match);
+    return found == inputs.end() ? nullptr : *found;
+}
+
 pRecElement ElementWithUsage(pRecDevice device, int32_t page, int32_t usage)
 {
-    for (pRecElement e = HIDGetFirstDeviceElement(device, kHIDElementTypeInput); e;
-         e = HIDGetNextDeviceElement(e, kHIDElementTypeInput))
-        if (e->usagePage == page && e->usage == usage)
-            return e;
-    return nullptr;
+    return FirstInput(device, [&](pRecElement e) { return e->usagePage == page && e->usage == usage; });
 }
 
 struct Binding {
@@ -189,8 +203,7 @@ TEST_P(Controllers, EveryControlIsListedReadAndBoundAgainAfterARestart)
             EXPECT_EQ(HIDCountDeviceElements(d, kHIDElementTypeInput), readable ? ExpectedElements(node) : 0u)
                 << node.name;
             std::set<IOHIDElementCookie> cookies;
-            for (pRecElement e = HIDGetFirstDeviceElement(d, kHIDElementTypeInput); e;
-                 e = HIDGetNextDeviceElement(e, kHIDElementTypeInput)) {
+            for (pRecElement e : Inputs(d)) {
                 EXPECT_TRUE(cookies.insert(e->cookie).second);
                 EXPECT_NE(std::string(e->name), "Element") << node.name << " cookie " << e->cookie;
                 EXPECT_EQ(std::string(e->name).find("Usage 0x0"), std::string::npos) << e->name;
@@ -476,24 +489,18 @@ TEST_F(ControllerElements, TriggersOnHatAxesPaddlesGasAndBrake)
 {
     pRecDevice steam = Only("SteamControllerDongle", 2);
     for (const char* name : {"Hat 2 X-Axis", "Hat 2 Y-Axis"}) {
-        pRecElement trigger = nullptr;
-        for (pRecElement e = HIDGetFirstDeviceElement(steam, kHIDElementTypeInput); e;
-             e = HIDGetNextDeviceElement(e, kHIDElementTypeInput))
-            if (std::string(e->name) == name)
-                trigger = e;
+        pRecElement trigger = FirstInput(steam, [&](pRecElement e) { return std::string(e->name) == name; });
         ASSERT_NE(trigger, nullptr) << name;
         EXPECT_EQ(trigger->min, 0);
         EXPECT_EQ(trigger->max, 255);
     }
     EXPECT_EQ(ElementWithUsage(steam, 1, 0x39), nullptr) << "the left pad's hat pair is two axes, not a hat";
-    char text[256];
-    bool paddles = false;
-    for (pRecElement e = HIDGetFirstDeviceElement(steam, kHIDElementTypeInput); e;
-         e = HIDGetNextDeviceElement(e, kHIDElementTypeInput)) {
+    pRecElement paddle = FirstInput(steam, [&](pRecElement e) {
+        char text[256];
         GetDeviceElementNameString(steam, e, text);
-        paddles |= std::string(text) == "Wireless Steam Controller: Gear Up (Back Paddle)";
-    }
-    EXPECT_TRUE(paddles);
+        return std::string(text) == "Wireless Steam Controller: Gear Up (Back Paddle)";
+    });
+    EXPECT_NE(paddle, nullptr) << "named as the configuration window shows it";
 
     pRecDevice wheel = Only("RacingWheel", 0);
     pRecElement gas = ElementWithUsage(wheel, 0x02, 0xC4), brake = ElementWithUsage(wheel, 0x02, 0xC5);
@@ -572,14 +579,7 @@ TEST_F(ControllerElements, TheDeviceListCommandTellsWhatEachDeviceAndControlIs)
 {
     Only("DualShock4Usb", 0);
     HIDReleaseDeviceList();
-    const std::string command = "'" STARDRIFT_PROGRAM "' --list-devices";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0);
+    const std::string output = ListDevicesOutput();
     for (const char* text : {"Device 0: Sony Interactive Entertainment Wireless Controller\n", "GamePad", "Touch Pad",
                              "Motion Sensor", "never bound by moving a control", "South Button (A, Cross)",
                              "location 0x01100032", "Left Mouse Button"})

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "HID_Devices_External.h"
+#include "List_Devices_Output.h"
 
 namespace {
 
@@ -203,14 +204,7 @@ TEST_F(LinuxDevices, ANodeWithoutPermissionIsListedByItsIdentity)
 
 TEST_F(LinuxDevices, TheDeviceListCommandPrintsThePad)
 {
-    const std::string command = "'" STARDRIFT_PROGRAM "' --list-devices";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0);
+    const std::string output = ListDevicesOutput();
     EXPECT_NE(output.find("Test Gamepad"), std::string::npos) << output;
     EXPECT_NE(output.find("vendor 0x046d, product 0xc21d, location 0x01140000"), std::string::npos) << output;
     EXPECT_NE(output.find("X-Axis  [page 0x01 usage 0x30"), std::string::npos) << output;

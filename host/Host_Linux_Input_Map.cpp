@@ -316,18 +316,17 @@ bool IsHatPair(libevdev* evdev, unsigned int xCode)
     return true;
 }
 
-} // namespace
-
-std::pair<int32_t, int32_t> LinuxKeyUsage(unsigned int code)
+// The page and usage of a key code.
+std::pair<int32_t, int32_t> UsageOfKey(unsigned int code)
 {
-    if (IsButtonCode(code))
-        return {0, 0};
     if (int32_t usage = UsageIn(kKeyboardUsages, std::size(kKeyboardUsages), code))
         return {kLinuxPageKeyboard, usage};
     if (int32_t usage = UsageIn(kConsumerUsages, std::size(kConsumerUsages), code))
         return {kLinuxPageConsumer, usage};
     return {kLinuxPageKey, int32_t(code)};
 }
+
+} // namespace
 
 std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
 {
@@ -374,7 +373,7 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
     for (unsigned int code = 1; code <= KEY_MAX; ++code) {
         if (IsButtonCode(code) || !libevdev_has_event_code(evdev, EV_KEY, code))
             continue;
-        const auto [page, usage] = LinuxKeyUsage(code);
+        const auto [page, usage] = UsageOfKey(code);
         elements.push_back({kLinuxButton, page, usage, 0, 1, false, false, KeyName(code), {LinuxSource::kKey, code}});
     }
     return elements;
@@ -384,22 +383,25 @@ std::string LinuxPhysicalParent(udev_device* node)
 {
     udev_device* input = InputDevice(node);
     udev_device* parent = nullptr;
-    switch (Bus(node)) {
-    case BUS_USB:
+    if (Bus(node) == BUS_USB)
         parent = udev_device_get_parent_with_subsystem_devtype(node, "usb", "usb_interface");
-        break;
-    case BUS_BLUETOOTH:
+    else if (Bus(node) == BUS_BLUETOOTH)
         parent = udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr);
-        break;
-    default:
-        break;
-    }
-    if (!parent && input)
-        parent = udev_device_get_parent(input);
+    if (parent)
+        return udev_device_get_syspath(parent);
+    // A HID device's name ends in a number counted up as devices come, so
+    // its place is that of the device it hangs on.
+    parent = input ? udev_device_get_parent(input) : nullptr;
+    const char* subsystem = parent ? udev_device_get_subsystem(parent) : nullptr;
+    if (subsystem && std::strcmp(subsystem, "hid") == 0)
+        parent = udev_device_get_parent(parent);
     const char* path = parent ? udev_device_get_syspath(parent) : nullptr;
-    if (!path || std::strncmp(path, "/sys/devices/virtual", 20) == 0 || !input) {
+    if (!path || std::strncmp(path, "/sys/devices/virtual", 20) == 0) {
         // A virtual device has no place: its name and ids stand for it.
-        auto text = [&](const char* name) { return std::string(Attribute(input, name) ? Attribute(input, name) : ""); };
+        auto text = [&](const char* name) {
+            const char* value = Attribute(input, name);
+            return std::string(value ? value : "");
+        };
         return "virtual/" + text("name") + "/" + text("phys") + "/" + text("uniq") + "/" + text("id/vendor") + ":" +
                text("id/product");
     }
@@ -419,8 +421,9 @@ uint32_t LinuxLocationID(udev_device* node, const std::string& parent, unsigned 
     // - Bluetooth: 0xF in bits 31-28, the low 24 bits of the device's own
     //   address in bits 27-4, its rank among the device's nodes in bits 3-0.
     // - Anything else (PS/2, I2C, platform, virtual): 0xE in bits 31-28, a
-    //   24-bit hash of the physical parent's path (or of a virtual device's
-    //   name and ids) in bits 27-4, the rank in bits 3-0.
+    //   24-bit hash of the physical parent's sysfs path (that of the device a
+    //   HID device hangs on; for a virtual device its name and ids) in bits
+    //   27-4, the rank in bits 3-0.
     // Two nodes that would still meet are told apart when the list is built.
     const int bus = Bus(node);
     if (bus == BUS_USB) {

@@ -51,9 +51,6 @@ struct LinuxElementInfo {
 // numbered 1, 2, ... in code order, then every other key.
 std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev);
 
-// The page and usage of a key code; {0, 0} for a button.
-std::pair<int32_t, int32_t> LinuxKeyUsage(unsigned int code);
-
 // A node's identity from udev, readable whether or not the node itself is.
 struct LinuxIdentity {
     int bus = 0;

@@ -332,6 +332,30 @@ TEST_F(ControllerIdentity, ABluetoothPadIsItselfNotItsAdapter)
     EXPECT_EQ(places.size(), 3u);
 }
 
+// The numbers the kernel counts up as devices come (event nodes, HID
+// devices) do not move a device's place.
+TEST_F(ControllerIdentity, PlacesDoNotDependOnWhatCameBefore)
+{
+    const Device& touchpad = DeviceLabelled("Touchpad");
+    std::vector<SInt32> alone, after;
+    for (std::vector<SInt32>* places : {&alone, &after}) {
+        Testbed bed;
+        std::vector<Device> devices;
+        if (places == &after)
+            devices.push_back(DeviceLabelled("DualShock4Usb"));
+        devices.push_back(touchpad);
+        for (const Device& device : devices)
+            bed.Add(device);
+        Build(false);
+        for (size_t n = 0; n < touchpad.nodes.size(); ++n)
+            places->push_back(DeviceOf(devices, devices.size() - 1, n)->locID);
+        HIDReleaseDeviceList();
+    }
+    EXPECT_EQ(alone, after);
+    EXPECT_NE(alone[0], alone[1]) << "the touchpad's mouse node and the touchpad itself";
+    EXPECT_EQ(uint32_t(alone[0]) >> 28, 0xEu);
+}
+
 TEST_F(ControllerIdentity, SwitchesAndSystemKeysAreNamedForWhatTheyAre)
 {
     Testbed bed;

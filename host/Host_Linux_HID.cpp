@@ -279,6 +279,7 @@ std::shared_ptr<HostRegistryEntry> NodeEntry(const char* devnode, const LinuxIde
     SetNumber(properties, "PrimaryUsage", identity.usage.second);
     if (node->evdev) {
         CFMutableDictionaryRef collection = NewElement(513, identity.usage.first, identity.usage.second, 1, 0, 0);
+        SetString(collection, "Name", identity.kind.c_str());
         CFMutableArrayRef children = NodeElements(*node);
         CFDictionarySetValue(collection, CFSTR("Elements"), children);
         CFRelease(children);

@@ -487,23 +487,30 @@ LinuxIdentity LinuxNodeIdentity(udev_device* node)
     identity.motionSensor =
         Flagged(node, "ID_INPUT_ACCELEROMETER") || MaskHas(Attribute(input, "properties"), INPUT_PROP_ACCELEROMETER);
     identity.gameController = !identity.motionSensor && Flagged(node, "ID_INPUT_JOYSTICK");
+    struct Kind {
+        std::pair<int32_t, int32_t> usage;
+        const char* name;
+    };
+    Kind kind{{kLinuxPageGenericDesktop, 0x80}, "System Control"}; // lid and other switches
     if (identity.motionSensor)
-        identity.usage = {kLinuxPageSensor, 0x70}; // motion
+        kind = {{kLinuxPageSensor, 0x70}, "Motion Sensor"};
+    else if (identity.gameController && MaskHas(keys, BTN_GAMEPAD))
+        kind = {{kLinuxPageGenericDesktop, 0x05}, "Game Pad"};
     else if (identity.gameController)
-        identity.usage = {kLinuxPageGenericDesktop, MaskHas(keys, BTN_GAMEPAD) ? 0x05 : 0x04};
+        kind = {{kLinuxPageGenericDesktop, 0x04}, "Joystick"};
     else if (Flagged(node, "ID_INPUT_TOUCHPAD"))
-        identity.usage = {kLinuxPageDigitizer, 0x05};
+        kind = {{kLinuxPageDigitizer, 0x05}, "Touch Pad"};
     else if (Flagged(node, "ID_INPUT_TOUCHSCREEN"))
-        identity.usage = {kLinuxPageDigitizer, 0x04};
+        kind = {{kLinuxPageDigitizer, 0x04}, "Touch Screen"};
     else if (Flagged(node, "ID_INPUT_TABLET"))
-        identity.usage = {kLinuxPageDigitizer, 0x02};
+        kind = {{kLinuxPageDigitizer, 0x02}, "Pen"};
     else if (Flagged(node, "ID_INPUT_MOUSE") || Flagged(node, "ID_INPUT_POINTINGSTICK"))
-        identity.usage = {kLinuxPageGenericDesktop, 0x02};
+        kind = {{kLinuxPageGenericDesktop, 0x02}, "Mouse"};
     else if (Flagged(node, "ID_INPUT_KEYBOARD"))
-        identity.usage = {kLinuxPageGenericDesktop, 0x06};
+        kind = {{kLinuxPageGenericDesktop, 0x06}, "Keyboard"};
     else if (Flagged(node, "ID_INPUT_KEY"))
-        identity.usage = {kLinuxPageConsumer, 0x01}; // consumer control: media keys, power button
-    else
-        identity.usage = {kLinuxPageGenericDesktop, 0x80}; // system control: lid and other switches
+        kind = {{kLinuxPageConsumer, 0x01}, "Consumer Control"}; // media keys, power button
+    identity.usage = kind.usage;
+    identity.kind = kind.name;
     return identity;
 }

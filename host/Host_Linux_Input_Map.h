@@ -61,6 +61,7 @@ struct LinuxIdentity {
     std::string manufacturer;
     std::string serial;
     std::pair<int32_t, int32_t> usage{0, 0}; // primary usage page and usage
+    std::string kind;                        // what that usage names: "Game Pad", "Motion Sensor", ...
     bool gameController = false;             // a joystick or game pad: listed first
     bool motionSensor = false;
 };

@@ -366,6 +366,7 @@ TEST_F(ControllerIdentity, SwitchesAndSystemKeysAreNamedForWhatTheyAre)
     ASSERT_EQ(HIDCountDevices(), 1u);
     EXPECT_EQ(HIDGetFirstDevice()->usagePage, 1);
     EXPECT_EQ(HIDGetFirstDevice()->usage, 0x80) << "System Control";
+    EXPECT_STREQ(HIDGetFirstDevice()->pListElements->name, "System Control") << "its collection says what it is";
     EXPECT_FALSE(HIDHaveConfigurableElement());
 }
 

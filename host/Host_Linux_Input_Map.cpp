@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 
 namespace {
 
@@ -75,12 +74,14 @@ uint64_t Address(const char* text)
     uint64_t address = 0;
     int digits = 0;
     for (const char* p = text ? text : ""; *p; ++p) {
-        if (std::isxdigit(static_cast<unsigned char>(*p))) {
-            address = address << 4 | uint64_t(std::strtoul(std::string(1, *p).c_str(), nullptr, 16));
-            ++digits;
-        } else if (*p != ':') {
+        const char c = char(std::tolower(static_cast<unsigned char>(*p)));
+        if (c >= '0' && c <= '9')
+            address = address << 4 | uint64_t(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            address = address << 4 | uint64_t(c - 'a' + 10);
+        else if (c != ':')
             return 0;
-        }
+        digits += c != ':';
     }
     return digits == 12 ? address : 0;
 }

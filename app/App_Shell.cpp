@@ -5,6 +5,7 @@
 #include "Config_File.h"
 #include "Config_Window.h"
 #include "HID_Devices_External.h"
+#include "Host_Device_Watch.h"
 #include "Host_Files.h"
 #include "Input_Actions.h"
 #include "Sprite_Window.h"
@@ -77,6 +78,17 @@ void SetUserFocusIfFront(WindowRef window)
 }
 
 } // namespace
+
+void UpdateDeviceList()
+{
+    ForgetActionElements();
+    gfDevice = HIDBuildDeviceList(0, 0);
+    RestoreActionElements();
+    if (gConfigWindow) {
+        SetDeviceMode(gConfigWindow);
+        SetControlNames(gConfigWindow);
+    }
+}
 
 OSStatus OpenSpriteFile()
 {
@@ -286,15 +298,17 @@ OSStatus StartApplication()
     OpenSpriteFile();
     gfDevice = HIDBuildDeviceList(0, 0);
     LoadConfig();
+    HostWatchDevices(UpdateDeviceList);
     return noErr;
 }
 
 void StopApplication()
 {
     StopTimer();
+    HostStopWatchingDevices();
     SaveConfig();
-    if (gfDevice)
-        HIDReleaseDeviceList();
+    ForgetActionElements();
+    HIDReleaseDeviceList();
     if (gConfigWindow)
         DisposeWindow(gConfigWindow);
     gConfigWindow = nullptr;

@@ -24,6 +24,11 @@ void HandleWindowUpdate(WindowRef window);
 void IdleTimer(EventLoopTimerRef timer, void* userData);
 EventLoopTimerUPP GetTimerUPP();
 
+// Builds the device list again after input devices came or went, between
+// ticks: the bindings in force find their elements in the new list, and the
+// configuration window shows the change.
+void UpdateDeviceList();
+
 // Start-up up to the event loop: the interface description, the menu bar,
 // the application handler and the first sprite file. A status other than
 // noErr means start-up failed and the program should end with it.

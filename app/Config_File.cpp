@@ -33,8 +33,18 @@ OSStatus SaveConfig()
                                       uint8_t(action.charCode)};
         std::fwrite(key, 1, sizeof key, file);
     }
-    for (int32_t a = 0; a < kNumActions; ++a)
-        HIDSaveElementConfig(file, actionArray[a].pDevice, actionArray[a].pElement, a);
+    for (int32_t a = 0; a < kNumActions; ++a) {
+        // A binding whose device is away is saved as it was bound or loaded.
+        if (!IsDeviceBound(actionArray[a]) && bindingArray[a].inForce) {
+            recSaveHID record = bindingArray[a].record;
+            record.actionCookie = a;
+            unsigned char bytes[kSaveHIDBytes];
+            HIDPackSaveRecord(record, bytes);
+            std::fwrite(bytes, 1, sizeof bytes, file);
+        } else {
+            HIDSaveElementConfig(file, actionArray[a].pDevice, actionArray[a].pElement, a);
+        }
+    }
     // Every byte must have reached the file before it may replace the old one.
     bool written = std::ftell(file) == kConfigFileBytes && std::fflush(file) == 0 && !std::ferror(file);
     written = fsync(fileno(file)) == 0 && written;
@@ -50,6 +60,8 @@ OSStatus LoadConfig()
 {
     for (actionRec& action : actionArray)
         action = actionRec{};
+    for (actionBinding& binding : bindingArray)
+        binding = actionBinding{};
     FILE* file = std::fopen(kConfigFileName, "rb");
     if (!file)
         return paramErr;
@@ -63,15 +75,11 @@ OSStatus LoadConfig()
         if (size_t(5 * a + 5) <= keyBytes)
             actionArray[a].charCode = char(key[4]);
     }
+    // Each record binds the action it names, also while its device is away.
     for (int32_t i = 0; i < kNumActions; ++i) {
-        pRecDevice device = nullptr;
-        pRecElement element = nullptr;
-        const SInt32 action = HIDRestoreElementConfig(file, &device, &element);
-        if (device && element && action >= 0 && action < kNumActions) {
-            actionArray[action].pDevice = device;
-            actionArray[action].pElement = element;
-            SetActionUserRange(element, action);
-        }
+        unsigned char bytes[kSaveHIDBytes];
+        if (std::fread(bytes, 1, sizeof bytes, file) == sizeof bytes)
+            LoadActionBinding(HIDUnpackSaveRecord(bytes));
     }
     std::fclose(file);
     return noErr;

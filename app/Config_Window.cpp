@@ -73,18 +73,7 @@ OSStatus OpenConfigWindow()
                             gConfigWindow, nullptr);
         SetControlRadio(gConfigWindow, 0, true);
     }
-    // Device mode only while some device has an element binding by movement
-    // may take: otherwise every wait would be ten seconds for nothing.
-    const ControlID deviceMode{FourCC("ZaVo"), 1};
-    ControlRef control = nullptr;
-    GetControlByID(gConfigWindow, &deviceMode, &control);
-    if (gfDevice && HIDHaveConfigurableElement()) {
-        EnableControl(control);
-    } else {
-        DisableControl(control);
-        if (GetControlRadio(gConfigWindow, 1))
-            SetControlRadio(gConfigWindow, 0, true);
-    }
+    SetDeviceMode(gConfigWindow);
     ShowWindow(gConfigWindow);
     SetUserFocusWindow(gConfigWindow);
     return result;
@@ -152,9 +141,7 @@ OSStatus ConfigEvtHndlr(EventHandlerCallRef, EventRef event, void* userData)
                     if (action == kActionXAxis && std::abs(int64_t(element->max) - element->min) <= 1) {
                         SysBeep(30); // a button cannot steer
                     } else {
-                        actionArray[action].pDevice = device;
-                        actionArray[action].pElement = element;
-                        SetActionUserRange(element, action);
+                        BindActionElement(action, device, element);
                         SetControlNames(window);
                     }
                 }
@@ -176,6 +163,8 @@ void SetControlNames(WindowRef window)
         const actionRec& action = actionArray[a];
         if (IsDeviceBound(action))
             GetDeviceElementNameString(action.pDevice, action.pElement, cstrName);
+        else if (bindingArray[a].inForce)
+            GetAbsentElementNameString(bindingArray[a], cstrName);
         else
             CopyName(cstrName, "---");
         SetControlText(window, FourCC("hidc"), a + 1, cstrName);
@@ -188,6 +177,23 @@ void SetControlNames(WindowRef window)
         }
     }
     DrawControls(window);
+}
+
+void SetDeviceMode(WindowRef window)
+{
+    const ControlID deviceMode{FourCC("ZaVo"), 1};
+    ControlRef control = nullptr;
+    if (GetControlByID(window, &deviceMode, &control) != noErr)
+        return;
+    // Device mode only while some device has an element binding by movement
+    // may take: otherwise every wait would be ten seconds for nothing.
+    if (gfDevice && HIDHaveConfigurableElement()) {
+        EnableControl(control);
+    } else {
+        DisableControl(control);
+        if (GetControlRadio(window, 1))
+            SetControlRadio(window, 0, true);
+    }
 }
 
 void SetControlText(WindowRef window, OSType signature, SInt32 number, const char* text)
@@ -238,6 +244,26 @@ void GetDeviceElementNameString(pRecDevice pDevice, pRecElement pElement, char* 
     const size_t length = std::min<size_t>(joined.size(), 255);
     std::memcpy(cstrName, joined.data(), length);
     cstrName[length] = '\0';
+}
+
+void GetAbsentElementNameString(const actionBinding& binding, char* cstrName)
+{
+    char name[256] = "";
+    if (binding.name[0]) {
+        CopyName(name, binding.name);
+    } else {
+        // Never seen since it was loaded: the kinds of device and element.
+        char cstrDevice[256] = "", cstrElement[256] = "";
+        HIDGetUsageName(binding.record.usagePage, binding.record.usage, cstrDevice);
+        HIDGetUsageName(binding.record.usagePageE, binding.record.usageE, cstrElement);
+        std::snprintf(name, sizeof name, "%s: %s", cstrDevice[0] ? cstrDevice : "Device",
+                      cstrElement[0] ? cstrElement : "Element");
+    }
+    // The name is cut, never the news that it is away.
+    constexpr char kAway[] = " (not connected)";
+    const size_t length = std::min(std::strlen(name), 255 - (sizeof kAway - 1));
+    std::memcpy(cstrName, name, length);
+    std::memcpy(cstrName + length, kAway, sizeof kAway);
 }
 
 void GetKeyNameString(UInt32 keyCode, char charCode, char* cstrName)

@@ -1,6 +1,24 @@
 #include "Input_Actions.h"
 
+#include <cstring>
+
+#include "Config_Window.h"
+
 actionRec actionArray[kNumActions];
+actionBinding bindingArray[kNumActions];
+
+namespace {
+
+// Points the action at the element and notes its name for when it is away.
+void SetActionElement(int32_t action, pRecDevice pDevice, pRecElement pElement)
+{
+    actionArray[action].pDevice = pDevice;
+    actionArray[action].pElement = pElement;
+    SetActionUserRange(pElement, action);
+    GetDeviceElementNameString(pDevice, pElement, bindingArray[action].name);
+}
+
+} // namespace
 
 void SetActionUserRange(pRecElement pElement, int32_t action)
 {
@@ -16,6 +34,58 @@ void SetActionUserRange(pRecElement pElement, int32_t action)
         return;
     pElement->userMin = kUserRange[action][0];
     pElement->userMax = kUserRange[action][1];
+}
+
+void BindActionElement(int32_t action, pRecDevice pDevice, pRecElement pElement)
+{
+    if (action < 0 || action >= kNumActions || !pDevice || !pElement)
+        return;
+    bindingArray[action].inForce = true;
+    bindingArray[action].record = HIDMakeSaveRecord(pDevice, pElement, action);
+    SetActionElement(action, pDevice, pElement);
+}
+
+void LoadActionBinding(const recSaveHID& record)
+{
+    const int32_t action = record.actionCookie;
+    if (action < 0 || action >= kNumActions)
+        return;
+    // An unbound action is saved as a record that is zero but for its number.
+    recSaveHID unbound{};
+    unbound.actionCookie = action;
+    if (std::memcmp(&record, &unbound, sizeof record) == 0)
+        return;
+    bindingArray[action] = actionBinding{true, record, ""};
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    HIDFindSavedElement(record, &device, &element);
+    if (device && element)
+        SetActionElement(action, device, element);
+}
+
+void ForgetActionElements()
+{
+    for (int32_t a = 0; a < kNumActions; ++a) {
+        actionRec& action = actionArray[a];
+        // A binding made without BindActionElement is kept all the same.
+        if (IsDeviceBound(action) && !bindingArray[a].inForce)
+            BindActionElement(a, action.pDevice, action.pElement);
+        action.pDevice = nullptr;
+        action.pElement = nullptr;
+    }
+}
+
+void RestoreActionElements()
+{
+    for (int32_t a = 0; a < kNumActions; ++a) {
+        if (!bindingArray[a].inForce)
+            continue;
+        pRecDevice device = nullptr;
+        pRecElement element = nullptr;
+        HIDFindSavedElement(bindingArray[a].record, &device, &element);
+        if (device && element)
+            SetActionElement(a, device, element);
+    }
 }
 
 void GetKeyInput(EventRef event, Boolean keyDown)

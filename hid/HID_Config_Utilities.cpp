@@ -152,7 +152,7 @@ Boolean HIDConfigureAction(pRecDevice* ppDevice, pRecElement* ppElement, float t
     return true;
 }
 
-void HIDSaveElementConfig(FILE* fileRef, pRecDevice pDevice, pRecElement pElement, SInt32 actionCookie)
+recSaveHID HIDMakeSaveRecord(pRecDevice pDevice, pRecElement pElement, SInt32 actionCookie)
 {
     recSaveHID record{};
     record.actionCookie = actionCookie;
@@ -166,8 +166,13 @@ void HIDSaveElementConfig(FILE* fileRef, pRecDevice pDevice, pRecElement pElemen
         record.usageE = pElement->usage;
         record.cookie = pElement->cookie;
     }
+    return record;
+}
+
+void HIDSaveElementConfig(FILE* fileRef, pRecDevice pDevice, pRecElement pElement, SInt32 actionCookie)
+{
     unsigned char bytes[kSaveHIDBytes];
-    HIDPackSaveRecord(record, bytes);
+    HIDPackSaveRecord(HIDMakeSaveRecord(pDevice, pElement, actionCookie), bytes);
     if (fileRef)
         std::fwrite(bytes, 1, sizeof bytes, fileRef);
 }
@@ -180,7 +185,14 @@ SInt32 HIDRestoreElementConfig(FILE* fileRef, pRecDevice* ppDevice, pRecElement*
     if (!fileRef || std::fread(bytes, 1, sizeof bytes, fileRef) != sizeof bytes)
         return 0;
     const recSaveHID record = HIDUnpackSaveRecord(bytes);
+    HIDFindSavedElement(record, ppDevice, ppElement);
+    return record.actionCookie;
+}
 
+void HIDFindSavedElement(const recSaveHID& record, pRecDevice* ppDevice, pRecElement* ppElement)
+{
+    *ppDevice = nullptr;
+    *ppElement = nullptr;
     pRecDevice device = nullptr;
     pRecElement element = nullptr;
     if (record.locID && record.vendorID && record.productID) {
@@ -210,5 +222,4 @@ SInt32 HIDRestoreElementConfig(FILE* fileRef, pRecDevice* ppDevice, pRecElement*
         *ppDevice = device;
         *ppElement = element;
     }
-    return record.actionCookie;
 }

@@ -54,6 +54,12 @@ void HIDSaveElementConfig(FILE* fileRef, pRecDevice pDevice, pRecElement pElemen
 // found or the record could not be read whole. The record's actionCookie.
 SInt32 HIDRestoreElementConfig(FILE* fileRef, pRecDevice* ppDevice, pRecElement* ppElement);
 
+// The record of a binding (all zero but actionCookie when either is null),
+// and the device and element of the list it names, found by the passes
+// above (both null when none is).
+recSaveHID HIDMakeSaveRecord(pRecDevice pDevice, pRecElement pElement, SInt32 actionCookie);
+void HIDFindSavedElement(const recSaveHID& record, pRecDevice* ppDevice, pRecElement* ppElement);
+
 // The record's bytes as written, and read back from them.
 void HIDPackSaveRecord(const recSaveHID& record, unsigned char bytes[kSaveHIDBytes]);
 recSaveHID HIDUnpackSaveRecord(const unsigned char bytes[kSaveHIDBytes]);

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 
+#include <sys/wait.h>
 #include <umockdev.h>
 #include <unistd.h>
 
+
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +85,29 @@ Port PadIn(const std::string& usbPort, int plugging)
               0};
     port.locationID = usbPort == "1-1.4" ? 0x01140000 : 0x01120000;
     return port;
+}
+
+// A bindings file of an earlier session: thrust on the pad's trigger, in
+// port four, nothing else bound.
+void WriteThrustBinding()
+{
+    recSaveHID record{};
+    record.actionCookie = kActionThrust;
+    record.vendorID = 0x046d;
+    record.productID = 0xc21d;
+    record.locID = 0x01140000;
+    record.usagePage = 1;
+    record.usage = 5;
+    record.usagePageE = 1;
+    record.usageE = 0x32;
+    record.cookie = 4;
+    unsigned char bytes[kConfigFileBytes] = {};
+    for (int32_t a = 0; a < kNumActions; ++a) {
+        recSaveHID unbound{};
+        unbound.actionCookie = a;
+        HIDPackSaveRecord(a == kActionThrust ? record : unbound, bytes + 30 + 36 * a);
+    }
+    std::ofstream(kConfigFileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 bool ChooseDemo(std::string* path)
@@ -325,23 +352,7 @@ TEST_F(HotPlug, ABindingFollowsItsPadThroughPluggingAndQuitting)
 // it is away, and takes hold when the pad arrives.
 TEST_F(HotPlug, ALoadedBindingWaitsForItsPad)
 {
-    recSaveHID record{};
-    record.actionCookie = kActionThrust;
-    record.vendorID = 0x046d;
-    record.productID = 0xc21d;
-    record.locID = 0x01140000;
-    record.usagePage = 1;
-    record.usage = 5;
-    record.usagePageE = 1;
-    record.usageE = 0x32;
-    record.cookie = 4;
-    unsigned char bytes[kConfigFileBytes] = {};
-    for (int32_t a = 0; a < kNumActions; ++a) {
-        recSaveHID unbound{};
-        unbound.actionCookie = a;
-        HIDPackSaveRecord(a == kActionThrust ? record : unbound, bytes + 30 + 36 * a);
-    }
-    std::ofstream(kConfigFileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    WriteThrustBinding();
 
     Start();
     EXPECT_FALSE(ThrustBound());
@@ -438,6 +449,92 @@ TEST_F(HotPlug, ABurstOfChangesEndsWithTheDevicesAsTheyAre)
     EXPECT_EQ(HIDCountDevices(), 2u);
     Play(pad, "E: 0.000000 0003 0002 255\nE: 0.000000 0000 0000 0\n");
     EXPECT_TRUE(Spin([] { return Thrust() == 255; }));
+}
+
+std::string Shell(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    while (!output.empty() && output.back() == '\n')
+        output.pop_back();
+    return output;
+}
+
+// The screen, as the user sees it.
+QImage Screen()
+{
+    Shell("import -window root screen.png");
+    return QImage("screen.png").convertToFormat(QImage::Format_RGB32);
+}
+
+// How many of every fourth pixel in each direction differ between a screen
+// now and one a second later.
+int ChangeInASecond()
+{
+    const QImage before = Screen();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const QImage after = Screen();
+    int changed = 0;
+    for (int y = 0; y < before.height() && y < after.height(); y += 4)
+        for (int x = 0; x < before.width() && x < after.width(); x += 4)
+            changed += before.pixel(x, y) != after.pixel(x, y);
+    return changed;
+}
+
+// The program itself, in the testbed, on the display: a pad plugged in
+// after it started steers the ship by the binding of an earlier session,
+// and the binding outlives the pad's leaving before Quit.
+TEST_F(HotPlug, TheProgramSteersWithAPadPluggedInAfterStart)
+{
+    WriteThrustBinding();
+    const pid_t program = fork();
+    if (program == 0) {
+        execl(STARDRIFT_PROGRAM, STARDRIFT_PROGRAM, STARDRIFT_SOURCE_DIR "/data/demo/demo.sprites",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(program, 0);
+    std::string window;
+    for (int i = 0; i < 100 && window.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        window = Shell("xdotool search --onlyvisible --name demo.sprites 2>/dev/null | head -1");
+    }
+    EXPECT_FALSE(window.empty()) << "no window";
+    Shell("xdotool key --window " + window + " ctrl+g");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int idle = ChangeInASecond();
+
+    const Port pad = Plug("1-1.4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Play(pad, "E: 0.000000 0003 0002 255\nE: 0.000000 0000 0000 0\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int thrusting = ChangeInASecond();
+    EXPECT_GT(thrusting, 1000) << "the world moves past the ship";
+    EXPECT_GT(thrusting, 4 * idle) << "and did not before";
+
+    // Pulled out, then Quit: the binding is saved all the same.
+    Unplug(pad);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Shell("xdotool key --window " + window + " ctrl+q");
+    int status = -1;
+    for (int i = 0; i < 50 && waitpid(program, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (status == -1) {
+        kill(program, SIGKILL);
+        waitpid(program, &status, 0);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "quits cleanly";
+    std::ifstream saved(kConfigFileName, std::ios::binary);
+    unsigned char bytes[kConfigFileBytes] = {};
+    saved.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    EXPECT_EQ(HIDUnpackSaveRecord(bytes + 30 + 36 * kActionThrust).vendorID, 0x046d);
+    std::printf("[ figure   ] pixels changed in a second: %d before the pad, %d with its trigger pulled\n", idle,
+                thrusting);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "App_Shell.h"
 #include "HID_Devices_External.h"
 
 namespace {
@@ -60,4 +61,15 @@ void InstallPads(std::initializer_list<FixtureDevice> devices)
 void SetPadValue(int device, IOHIDElementCookie cookie, int32_t value)
 {
     FixtureRegistryCurrent().devices.at(size_t(device)).interface->values[cookie] = value;
+}
+
+std::string ConfigText(const char (&signature)[5], SInt32 number)
+{
+    const ControlID id{FourCC(signature), number};
+    ControlRef control = nullptr;
+    if (GetControlByID(gConfigWindow, &id, &control) != noErr)
+        return "<no control>";
+    char text[256];
+    HostGetControlText(control, text, sizeof text);
+    return text;
 }

@@ -2,6 +2,8 @@
 // with an application collection of two axes, two buttons and a Z axis.
 #pragma once
 
+#include <string>
+
 #include "Host_Fixture_Registry.h"
 
 // Cookies of the pad's elements.
@@ -20,3 +22,5 @@ FixtureDevice FixturePad(int32_t vendorID, int32_t productID, int32_t locationID
 void InstallPads(std::initializer_list<FixtureDevice> devices);
 // The value the pad's element reads from now on.
 void SetPadValue(int device, IOHIDElementCookie cookie, int32_t value);
+// The text of control signature/number of the configuration window.
+std::string ConfigText(const char (&signature)[5], SInt32 number);

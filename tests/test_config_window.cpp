@@ -31,17 +31,6 @@ bool ChooseDemo(std::string* path)
 
 constexpr UInt32 kUpKey = 111, kLeftKey = 113, kAKey = 38;
 
-std::string Text(const char (&signature)[5], SInt32 number)
-{
-    const ControlID id{FourCC(signature), number};
-    ControlRef control = nullptr;
-    if (GetControlByID(gConfigWindow, &id, &control) != noErr)
-        return "<no control>";
-    char text[256];
-    HostGetControlText(control, text, sizeof text);
-    return text;
-}
-
 // The shell on the demo world with one fixture pad, in a folder of its own
 // (it loads and saves "ZV config" there), and its configuration window open.
 class ConfigWindow : public testing::Test {
@@ -96,10 +85,10 @@ TEST_F(ConfigWindow, OpensInKeyModeWithEveryActionUnbound)
     ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
     EXPECT_TRUE(IsControlEnabled(control));
     for (int n = 1; n <= 6; ++n)
-        EXPECT_EQ(Text("hidc", n), "---") << n;
+        EXPECT_EQ(ConfigText("hidc", n), "---") << n;
     for (int n = 2; n <= 6; ++n)
-        EXPECT_EQ(Text("keyc", n), "--") << n;
-    EXPECT_EQ(Text("keyc", 1), "<no control>") << "the X axis shows no key";
+        EXPECT_EQ(ConfigText("keyc", n), "--") << n;
+    EXPECT_EQ(ConfigText("keyc", 1), "<no control>") << "the X axis shows no key";
 
     EXPECT_EQ(Click("ok  "), noErr);
     EXPECT_FALSE(IsWindowVisible(gConfigWindow));
@@ -113,17 +102,17 @@ TEST_F(ConfigWindow, AKeyPressedAfterAnActionBindsItAndTakesItFromAnother)
     EXPECT_EQ(Click("thrs"), noErr);
     EXPECT_EQ(Press(kUpKey, 0), noErr);
     EXPECT_EQ(actionArray[kActionThrust].keyCode, kUpKey);
-    EXPECT_EQ(Text("keyc", 4), "'Up'") << "a key that types nothing is shown by name";
+    EXPECT_EQ(ConfigText("keyc", 4), "'Up'") << "a key that types nothing is shown by name";
 
     Click("czin");
     Press(kAKey, 'a');
-    EXPECT_EQ(Text("keyc", 5), "'a'");
+    EXPECT_EQ(ConfigText("keyc", 5), "'a'");
 
     Click("rLft");
     Press(kUpKey, 0);
     EXPECT_EQ(actionArray[kActionRotLeft].keyCode, kUpKey);
-    EXPECT_EQ(Text("keyc", 2), "'Up'");
-    EXPECT_EQ(Text("keyc", 4), "--") << "taken away from thrust";
+    EXPECT_EQ(ConfigText("keyc", 2), "'Up'");
+    EXPECT_EQ(ConfigText("keyc", 4), "--") << "taken away from thrust";
     EXPECT_FALSE(IsKeyBound(actionArray[kActionThrust]));
 
     Click("xaxs");
@@ -160,8 +149,8 @@ TEST_F(ConfigWindow, MovingAnElementBindsItAndAButtonCannotTurn)
     ASSERT_NE(actionArray[kActionThrust].pElement, nullptr);
     EXPECT_EQ(actionArray[kActionThrust].pElement->usage, 0x31);
     EXPECT_EQ(actionArray[kActionThrust].pElement->userMax, 255);
-    EXPECT_EQ(Text("hidc", 4).rfind("Test Pad: ", 0), 0u) << Text("hidc", 4);
-    EXPECT_EQ(Text("prmt", 0), "");
+    EXPECT_EQ(ConfigText("hidc", 4).rfind("Test Pad: ", 0), 0u) << ConfigText("hidc", 4);
+    EXPECT_EQ(ConfigText("prmt", 0), "");
 
     const int now = pad.reads;
     pad.beforeRead = [now](FixtureInterface& state, IOHIDElementCookie) {
@@ -170,7 +159,7 @@ TEST_F(ConfigWindow, MovingAnElementBindsItAndAButtonCannotTurn)
     };
     EXPECT_EQ(Click("xaxs"), noErr);
     EXPECT_EQ(actionArray[kActionXAxis].pElement, nullptr) << "a button is refused for the X axis";
-    EXPECT_EQ(Text("hidc", 1), "---");
+    EXPECT_EQ(ConfigText("hidc", 1), "---");
 }
 
 // A key as the window system delivers it to the configuration window.
@@ -191,7 +180,7 @@ TEST_F(ConfigWindow, TheKeyboardAloneArmsAnActionBindsAKeyAndClosesTheWindow)
 {
     constexpr quint32 kTKey = 28, kReturnKey = 36, kEscapeKey = 9;
     Type(Qt::Key_T, Qt::AltModifier, kTKey);
-    EXPECT_EQ(Text("prmt", 0), "Press a key to bind it...") << "Alt+T is the Thrust button's letter";
+    EXPECT_EQ(ConfigText("prmt", 0), "Press a key to bind it...") << "Alt+T is the Thrust button's letter";
     Type(Qt::Key_Return, Qt::NoModifier, kReturnKey, "\r");
     EXPECT_EQ(actionArray[kActionThrust].keyCode, kReturnKey) << "an armed capture takes Return too";
     EXPECT_TRUE(IsWindowVisible(gConfigWindow));
@@ -224,7 +213,7 @@ TEST_F(ConfigWindow, BindingsAreSavedAtQuitAndLoadedAtStart)
     ASSERT_EQ(StartApplication(), noErr);
     HostSendCommand(FourCC("conf"));
     EXPECT_EQ(actionArray[kActionRotRight].keyCode, kUpKey);
-    EXPECT_EQ(Text("keyc", 3), "'Up'");
+    EXPECT_EQ(ConfigText("keyc", 3), "'Up'");
     EXPECT_EQ(HostSendCommand(FourCC("save")), noErr);
     EXPECT_EQ(HostSendCommand(FourCC("load")), noErr);
     std::filesystem::remove(kConfigFileName);

@@ -18,25 +18,13 @@
 #include <string>
 #include <thread>
 
+#include "Shell_Command.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kBuild = STARDRIFT_BUILD_DIR;
-
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
-        output.pop_back();
-    return output;
-}
 
 void Sleep(int milliseconds)
 {

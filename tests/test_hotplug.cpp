@@ -29,6 +29,8 @@
 #include "HID_Devices_External.h"
 #include "Host_Files.h"
 #include "Input_Actions.h"
+#include "Input_Fixture.h"
+#include "Shell_Command.h"
 
 namespace {
 
@@ -141,17 +143,6 @@ int CountNamed(const char* product)
     return count;
 }
 
-std::string Text(const char (&signature)[5], SInt32 number)
-{
-    const ControlID id{FourCC(signature), number};
-    ControlRef control = nullptr;
-    if (GetControlByID(gConfigWindow, &id, &control) != noErr)
-        return "<no control>";
-    char text[256];
-    HostGetControlText(control, text, sizeof text);
-    return text;
-}
-
 bool DeviceModeEnabled()
 {
     const ControlID id{FourCC("ZaVo"), 1};
@@ -199,8 +190,6 @@ protected:
     }
     void Start()
     {
-        for (actionRec& action : actionArray)
-            action = actionRec{};
         HostSetFileChooser(ChooseDemo);
         ASSERT_EQ(StartApplication(), noErr);
         running = true;
@@ -295,7 +284,7 @@ TEST_F(HotPlug, ABindingFollowsItsPadThroughPluggingAndQuitting)
     ASSERT_TRUE(ThrustBound());
     EXPECT_STREQ(actionArray[kActionThrust].pDevice->product, "Test Gamepad");
     EXPECT_EQ(actionArray[kActionThrust].pElement->usage, 0x32) << "the Z axis, the trigger";
-    const std::string boundText = Text("hidc", kActionThrust + 1);
+    const std::string boundText = ConfigText("hidc", kActionThrust + 1);
     EXPECT_EQ(boundText, "Test Gamepad: Z-Axis");
 
     // Pulled out: the action reads 0, its text says so, the binding stays.
@@ -303,16 +292,16 @@ TEST_F(HotPlug, ABindingFollowsItsPadThroughPluggingAndQuitting)
     ASSERT_TRUE(Spin([] { return DeviceNamed("Test Gamepad") == nullptr; }));
     EXPECT_FALSE(ThrustBound());
     EXPECT_EQ(Thrust(), 0);
-    EXPECT_EQ(Text("hidc", kActionThrust + 1), boundText + " (not connected)");
+    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), boundText + " (not connected)");
     EXPECT_TRUE(bindingArray[kActionThrust].inForce);
-    EXPECT_EQ(Text("hidc", kActionXAxis + 1), "---") << "an unbound action stays unbound";
+    EXPECT_EQ(ConfigText("hidc", kActionXAxis + 1), "---") << "an unbound action stays unbound";
 
     // Plugged in again: the trigger steers at once, with no user action.
     pad = Plug("1-1.4");
     ASSERT_TRUE(Spin(ThrustBound));
     PrintUsableAfter(ueventSent, "the bound pad steering again");
     EXPECT_EQ(actionArray[kActionThrust].pDevice->locID, 0x01140000);
-    EXPECT_EQ(Text("hidc", kActionThrust + 1), boundText);
+    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), boundText);
     Play(pad, "E: 0.000000 0003 0002 0\nE: 0.000000 0000 0000 0\nE: 0.050000 0003 0002 255\n"
                      "E: 0.050000 0000 0000 0\n");
     EXPECT_TRUE(Spin([] { return Thrust() == 255; })) << "the trigger fully pulled";
@@ -356,20 +345,19 @@ TEST_F(HotPlug, ALoadedBindingWaitsForItsPad)
 
     Start();
     EXPECT_FALSE(ThrustBound());
-    EXPECT_EQ(Text("hidc", kActionThrust + 1), "GamePad: Z-Axis (not connected)")
+    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), "GamePad: Z-Axis (not connected)")
         << "never seen: the kinds of device and element";
     Plug("1-1.2");
     ASSERT_TRUE(Spin(ThrustBound));
-    EXPECT_EQ(Text("hidc", kActionThrust + 1), "Test Gamepad: Z-Axis");
+    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), "Test Gamepad: Z-Axis");
     EXPECT_EQ(actionArray[kActionThrust].pElement->cookie, 4u);
 }
 
 // Device mode can be chosen while some device can be bound, and not otherwise.
 TEST_F(HotPlug, DeviceModeFollowsTheDevices)
 {
-    Unplug({"", "/dev/input/event1",
-            {"/sys/devices/platform/i8042/serio0/input/input1/event1", "/sys/devices/platform/i8042/serio0/input/input1"},
-            0});
+    const std::string keyboard = "/sys/devices/platform/i8042/serio0/input/input1";
+    Unplug({"", "/dev/input/event1", {keyboard + "/event1", keyboard}, 0});
     Start();
     EXPECT_EQ(HIDCountDevices(), 0u);
     EXPECT_FALSE(gfDevice);
@@ -417,8 +405,9 @@ TEST_F(HotPlug, APadPulledOutDuringTheWaitLeavesWhenTheWaitEnds)
     ASSERT_TRUE(Spin([] { return DeviceNamed("Test Gamepad") == nullptr; }));
     ASSERT_TRUE(ThrustBound()) << "the key's binding is found in the new list";
     EXPECT_STREQ(actionArray[kActionThrust].pDevice->product, "Test Keyboard");
-    EXPECT_EQ(Text("hidc", kActionThrust + 1).rfind("Test Keyboard: ", 0), 0u) << Text("hidc", kActionThrust + 1);
-    EXPECT_EQ(Text("hidc", kActionThrust + 1).find("not connected"), std::string::npos);
+    const std::string text = ConfigText("hidc", kActionThrust + 1);
+    EXPECT_EQ(text.rfind("Test Keyboard: ", 0), 0u) << text;
+    EXPECT_EQ(text.find("not connected"), std::string::npos) << text;
 }
 
 // Many changes in a row: the list ends as the devices are, once each, and
@@ -449,20 +438,6 @@ TEST_F(HotPlug, ABurstOfChangesEndsWithTheDevicesAsTheyAre)
     EXPECT_EQ(HIDCountDevices(), 2u);
     Play(pad, "E: 0.000000 0003 0002 255\nE: 0.000000 0000 0000 0\n");
     EXPECT_TRUE(Spin([] { return Thrust() == 255; }));
-}
-
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return output;
 }
 
 // The screen, as the user sees it.

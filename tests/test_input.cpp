@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "App_Shell.h"
 #include "Config_File.h"
 #include "HID_Config_Utilities.h"
 #include "Input_Actions.h"
@@ -60,6 +61,8 @@ protected:
     {
         for (actionRec& action : actionArray)
             action = actionRec{};
+        for (actionBinding& binding : bindingArray)
+            binding = actionBinding{};
         folder = std::filesystem::temp_directory_path() / ("stardrift-input-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
         previous = std::filesystem::current_path();
@@ -301,6 +304,61 @@ TEST_F(Input, TheExactDeviceWithoutItsElementRestoresNothing)
     std::fclose(file);
 }
 
+// Devices coming and going: the list is built again each time, and the
+// bindings in force find their elements in it.
+TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
+{
+    BindActionElement(kActionThrust, Device(0), Element(Device(0), kPadZ));
+    Bind(kActionXAxis, 0, kPadX); // bound without a record, as a test may
+    SetPadValue(0, kPadZ, 1023);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionThrust].value, 255);
+
+    // Gone: both read 0 and are saved as they were bound.
+    FixtureRegistryInstall(FixtureRegistry{});
+    UpdateDeviceList();
+    EXPECT_EQ(HIDCountDevices(), 0u);
+    EXPECT_FALSE(IsDeviceBound(actionArray[kActionThrust]));
+    EXPECT_FALSE(IsDeviceBound(actionArray[kActionXAxis]));
+    EXPECT_FALSE(gfDevice) << "nothing to bind by movement";
+    GetInput();
+    EXPECT_EQ(actionArray[kActionThrust].value, 0);
+    ASSERT_EQ(SaveConfig(), noErr);
+    const std::vector<unsigned char> bytes = FileBytes();
+    ASSERT_EQ(bytes.size(), 246u);
+    const recSaveHID thrust = HIDUnpackSaveRecord(&bytes[30 + 36 * kActionThrust]);
+    EXPECT_EQ(thrust.actionCookie, kActionThrust);
+    EXPECT_EQ(thrust.vendorID, 0x046d);
+    EXPECT_EQ(thrust.locID, 0x14100000);
+    EXPECT_EQ(thrust.cookie, UInt32(kPadZ));
+    EXPECT_EQ(HIDUnpackSaveRecord(&bytes[30]).cookie, UInt32(kPadX));
+
+    // Back in another port, behind another pad: vendor and product find it.
+    InstallPads({FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"),
+                 FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action")});
+    UpdateDeviceList();
+    EXPECT_TRUE(gfDevice);
+    EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(1), kPadZ));
+    EXPECT_EQ(actionArray[kActionThrust].pElement->userMax, 255);
+    EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(1), kPadX));
+    EXPECT_EQ(actionArray[kActionXAxis].pElement->userMin, -127);
+    EXPECT_EQ(bindingArray[kActionThrust].record.locID, 0x14100000) << "the binding in force stays as bound";
+    SetPadValue(1, kPadZ, 1023);
+    GetInput();
+    EXPECT_EQ(actionArray[kActionThrust].value, 255);
+
+    // Records that bind nothing, or no action, are not kept.
+    recSaveHID unbound{};
+    unbound.actionCookie = kActionZin;
+    LoadActionBinding(unbound);
+    EXPECT_FALSE(bindingArray[kActionZin].inForce);
+    recSaveHID stray = bindingArray[kActionThrust].record;
+    stray.actionCookie = kNumActions;
+    LoadActionBinding(stray);
+    for (const actionBinding& binding : bindingArray)
+        EXPECT_NE(binding.record.actionCookie, kNumActions);
+}
+
 TEST_F(Input, AFailedSaveKeepsTheEarlierFileAndSaysSo)
 {
     BindKey(kActionThrust, 111, 0, false);
@@ -437,6 +495,24 @@ TEST(BindingTexts, LongNamesAreCutAtTheTextsEnd)
     element.usage = 0x30;
     GetDeviceElementNameString(&device, &element, text);
     EXPECT_EQ(std::string(text), "GamePad: X-Axis") << "usage names stand in for empty names";
+}
+
+TEST(BindingTexts, AnAbsentDeviceIsSaidToBeSoWhateverItsNameIsLong)
+{
+    actionBinding binding{};
+    std::memset(binding.name, 'N', 255);
+    char text[300];
+    std::memset(text, '#', sizeof text);
+    GetAbsentElementNameString(binding, text);
+    EXPECT_EQ(std::strlen(text), 255u);
+    EXPECT_EQ(text[256], '#') << "nothing written beyond the 256-byte text";
+    EXPECT_EQ(std::string(text).substr(255 - 16), " (not connected)");
+
+    binding.name[0] = '\0';
+    binding.record = recSaveHID{kActionThrust, 0x046d, 0xc216, 0, 5, 1, 1, 0x35, 7};
+    GetAbsentElementNameString(binding, text);
+    EXPECT_EQ(std::string(text), "GamePad: Z-Rotation (not connected)")
+        << "never seen: the kinds of device and element";
 }
 
 TEST(BindingTexts, KeysThatTypeNothingAreShownByName)

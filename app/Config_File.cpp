@@ -34,8 +34,9 @@ OSStatus SaveConfig()
         std::fwrite(key, 1, sizeof key, file);
     }
     for (int32_t a = 0; a < kNumActions; ++a) {
-        // A binding whose device is away is saved as it was bound or loaded.
-        if (!IsDeviceBound(actionArray[a]) && bindingArray[a].inForce) {
+        // A binding is saved as it was bound or loaded: so is one whose
+        // device is away, and one held for now by a stand-in of its kind.
+        if (bindingArray[a].inForce) {
             recSaveHID record = bindingArray[a].record;
             record.actionCookie = a;
             unsigned char bytes[kSaveHIDBytes];

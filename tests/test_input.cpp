@@ -333,6 +333,14 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     EXPECT_EQ(thrust.cookie, UInt32(kPadZ));
     EXPECT_EQ(HIDUnpackSaveRecord(&bytes[30]).cookie, UInt32(kPadX));
 
+    // A pad of the same kind stands in for it, but the binding saved is the
+    // one that was made.
+    InstallPads({FixturePad(0x054c, 0x0268, 0x14300000, "Another Pad")});
+    UpdateDeviceList();
+    EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(0), kPadZ)) << "by usage pair";
+    ASSERT_EQ(SaveConfig(), noErr);
+    EXPECT_EQ(HIDUnpackSaveRecord(&FileBytes()[30 + 36 * kActionThrust]).vendorID, 0x046d);
+
     // Back in another port, behind another pad: vendor and product find it.
     InstallPads({FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"),
                  FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action")});

@@ -248,22 +248,19 @@ void GetDeviceElementNameString(pRecDevice pDevice, pRecElement pElement, char* 
 
 void GetAbsentElementNameString(const actionBinding& binding, char* cstrName)
 {
-    char name[256] = "";
-    if (binding.name[0]) {
-        CopyName(name, binding.name);
-    } else {
+    std::string name(binding.name, strnlen(binding.name, sizeof binding.name));
+    if (name.empty()) {
         // Never seen since it was loaded: the kinds of device and element.
         char cstrDevice[256] = "", cstrElement[256] = "";
         HIDGetUsageName(binding.record.usagePage, binding.record.usage, cstrDevice);
         HIDGetUsageName(binding.record.usagePageE, binding.record.usageE, cstrElement);
-        std::snprintf(name, sizeof name, "%s: %s", cstrDevice[0] ? cstrDevice : "Device",
-                      cstrElement[0] ? cstrElement : "Element");
+        name = std::string(cstrDevice[0] ? cstrDevice : "Device") + ": " + (cstrElement[0] ? cstrElement : "Element");
     }
     // The name is cut, never the news that it is away.
     constexpr char kAway[] = " (not connected)";
-    const size_t length = std::min(std::strlen(name), 255 - (sizeof kAway - 1));
-    std::memcpy(cstrName, name, length);
-    std::memcpy(cstrName + length, kAway, sizeof kAway);
+    name.resize(std::min(name.size(), 255 - (sizeof kAway - 1)));
+    name += kAway;
+    std::memcpy(cstrName, name.c_str(), name.size() + 1);
 }
 
 void GetKeyNameString(UInt32 keyCode, char charCode, char* cstrName)

@@ -18,6 +18,19 @@ void SetActionElement(int32_t action, pRecDevice pDevice, pRecElement pElement)
     GetDeviceElementNameString(pDevice, pElement, bindingArray[action].name);
 }
 
+// Points the action at the element its binding in force names in the
+// device list, or at nothing when none is found there.
+void FindActionElement(int32_t action)
+{
+    actionArray[action].pDevice = nullptr;
+    actionArray[action].pElement = nullptr;
+    pRecDevice device = nullptr;
+    pRecElement element = nullptr;
+    HIDFindSavedElement(bindingArray[action].record, &device, &element);
+    if (device && element)
+        SetActionElement(action, device, element);
+}
+
 } // namespace
 
 void SetActionUserRange(pRecElement pElement, int32_t action)
@@ -55,12 +68,9 @@ void LoadActionBinding(const recSaveHID& record)
     unbound.actionCookie = action;
     if (std::memcmp(&record, &unbound, sizeof record) == 0)
         return;
+    // A later record for the same action replaces the earlier one whole.
     bindingArray[action] = actionBinding{true, record, ""};
-    pRecDevice device = nullptr;
-    pRecElement element = nullptr;
-    HIDFindSavedElement(record, &device, &element);
-    if (device && element)
-        SetActionElement(action, device, element);
+    FindActionElement(action);
 }
 
 void ForgetActionElements()
@@ -77,15 +87,9 @@ void ForgetActionElements()
 
 void RestoreActionElements()
 {
-    for (int32_t a = 0; a < kNumActions; ++a) {
-        if (!bindingArray[a].inForce)
-            continue;
-        pRecDevice device = nullptr;
-        pRecElement element = nullptr;
-        HIDFindSavedElement(bindingArray[a].record, &device, &element);
-        if (device && element)
-            SetActionElement(a, device, element);
-    }
+    for (int32_t a = 0; a < kNumActions; ++a)
+        if (bindingArray[a].inForce)
+            FindActionElement(a);
 }
 
 void GetKeyInput(EventRef event, Boolean keyDown)

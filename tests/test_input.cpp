@@ -365,6 +365,16 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     LoadActionBinding(stray);
     for (const actionBinding& binding : bindingArray)
         EXPECT_NE(binding.record.actionCookie, kNumActions);
+
+    // A later record for the same action wins whole, found or not.
+    recSaveHID found = bindingArray[kActionThrust].record;
+    found.actionCookie = kActionZin;
+    LoadActionBinding(found);
+    EXPECT_TRUE(IsDeviceBound(actionArray[kActionZin]));
+    const recSaveHID absent{kActionZin, 0x0bad, 1, 1, 0x99, 0xff00, 0xff00, 1, 2};
+    LoadActionBinding(absent);
+    EXPECT_FALSE(IsDeviceBound(actionArray[kActionZin]));
+    EXPECT_EQ(bindingArray[kActionZin].record.vendorID, 0x0bad);
 }
 
 TEST_F(Input, AFailedSaveKeepsTheEarlierFileAndSaysSo)

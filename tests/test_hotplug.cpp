@@ -383,20 +383,24 @@ TEST_F(HotPlug, APadPulledOutDuringTheWaitLeavesWhenTheWaitEnds)
     const Port pad = Plug("1-1.4");
     ASSERT_TRUE(Spin([] { return DeviceNamed("Test Gamepad") != nullptr; }));
     const std::string keys =
-        EventFile("keys", "E: 0.000000 0000 0000 0\nE: 0.800000 0001 001e 1\nE: 0.800000 0000 0000 0\n");
+        EventFile("keys", "E: 0.000000 0000 0000 0\nE: 1.500000 0001 001e 1\nE: 1.500000 0000 0000 0\n");
     GError* error = nullptr;
     ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event1", keys.c_str(), &error))
         << error->message;
     unlink(keys.c_str());
 
     EXPECT_EQ(Click("cDev"), noErr);
-    // The pad leaves 0.3 s into the wait; the A key ends it at 0.8 s.
-    std::thread unplug([this, &pad] {
+    // The pad leaves 0.3 s into the wait; the A key ends it at 1.5 s.
+    Clock::time_point unplugged;
+    std::thread unplug([this, &pad, &unplugged] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         Unplug(pad);
+        unplugged = Clock::now();
     });
     EXPECT_EQ(Click("thrs"), noErr);
+    const Clock::time_point waited = Clock::now();
     unplug.join();
+    ASSERT_LT(unplugged, waited) << "the pad left during the wait";
     ASSERT_TRUE(ThrustBound());
     EXPECT_STREQ(actionArray[kActionThrust].pDevice->product, "Test Keyboard");
     EXPECT_EQ(actionArray[kActionThrust].pElement->usage, 0x04) << "the A key";

@@ -337,22 +337,6 @@ TEST_F(HotPlug, ABindingFollowsItsPadThroughPluggingAndQuitting)
     EXPECT_EQ(xAxis.vendorID, 0) << "unbound actions are saved unbound";
 }
 
-// A binding loaded at start for a pad that is not there reads 0, shows that
-// it is away, and takes hold when the pad arrives.
-TEST_F(HotPlug, ALoadedBindingWaitsForItsPad)
-{
-    WriteThrustBinding();
-
-    Start();
-    EXPECT_FALSE(ThrustBound());
-    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), "GamePad: Z-Axis (not connected)")
-        << "never seen: the kinds of device and element";
-    Plug("1-1.2");
-    ASSERT_TRUE(Spin(ThrustBound));
-    EXPECT_EQ(ConfigText("hidc", kActionThrust + 1), "Test Gamepad: Z-Axis");
-    EXPECT_EQ(actionArray[kActionThrust].pElement->cookie, 4u);
-}
-
 // Device mode can be chosen while some device can be bound, and not otherwise.
 TEST_F(HotPlug, DeviceModeFollowsTheDevices)
 {

@@ -308,7 +308,7 @@ TEST_F(ConfigWindow, AKeyTypedDuringTheWaitDoesNotStartAnother)
     const int afterWait = pad.reads;
     QCoreApplication::processEvents();
     EXPECT_EQ(pad.reads, afterWait) << "no second wait";
-    EXPECT_EQ(Text("prmt", 0), "");
+    EXPECT_EQ(ConfigText("prmt", 0), "");
     pad.beforeRead = nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include "App_Shell.h"
 #include "HID_Config_Utilities.h"
 #include "HID_Name_Lookup.h"
+#include "Host_Device_Watch.h"
 #include "Host_Keys.h"
 #include "Input_Actions.h"
 
@@ -132,6 +133,9 @@ OSStatus ConfigEvtHndlr(EventHandlerCallRef, EventRef event, void* userData)
                 DrawControls(window);
                 pRecDevice device = nullptr;
                 pRecElement element = nullptr;
+                // The list stays as it is until the element found is bound:
+                // a device that comes or goes meanwhile is seen afterwards.
+                HostHoldDeviceChanges(true);
                 const bool moved = HIDConfigureAction(&device, &element, 10.0f);
                 // Keys typed while waiting are not meant for the window:
                 // one of them could arm another wait.
@@ -145,6 +149,7 @@ OSStatus ConfigEvtHndlr(EventHandlerCallRef, EventRef event, void* userData)
                         SetControlNames(window);
                     }
                 }
+                HostHoldDeviceChanges(false);
                 DrawControls(window);
             }
             result = noErr;

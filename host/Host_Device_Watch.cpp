@@ -13,6 +13,8 @@ struct DeviceWatch {
     udev_monitor* monitor = nullptr;
     QSocketNotifier* notifier = nullptr;
     HostDevicesChangedProc changed = nullptr;
+    bool held = false;
+    bool heldChange = false; // a change came while held
 };
 
 DeviceWatch gWatch;
@@ -38,7 +40,11 @@ void Receive()
         changed = IsEventNodeChange(device) || changed;
         udev_device_unref(device);
     }
-    if (changed && gWatch.changed)
+    if (!changed || !gWatch.changed)
+        return;
+    if (gWatch.held)
+        gWatch.heldChange = true;
+    else
         gWatch.changed();
 }
 
@@ -70,4 +76,14 @@ void HostStopWatchingDevices()
     if (gWatch.context)
         udev_unref(gWatch.context);
     gWatch = DeviceWatch{};
+}
+
+void HostHoldDeviceChanges(bool hold)
+{
+    gWatch.held = hold;
+    if (hold || !gWatch.heldChange)
+        return;
+    gWatch.heldChange = false;
+    if (gWatch.changed)
+        gWatch.changed();
 }

@@ -13,3 +13,8 @@ using HostDevicesChangedProc = void (*)();
 bool HostWatchDevices(HostDevicesChangedProc changed);
 // Stops watching; no call after this.
 void HostStopWatchingDevices();
+// While held, changes are noted but not passed on, even when the event loop
+// runs (events delivered in the middle of a handler); releasing passes on
+// those noted meanwhile, at once. For code that keeps pointers into the
+// device list across such a stretch.
+void HostHoldDeviceChanges(bool hold);

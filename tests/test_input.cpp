@@ -320,7 +320,7 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     EXPECT_EQ(HIDCountDevices(), 0u);
     EXPECT_FALSE(IsDeviceBound(actionArray[kActionThrust]));
     EXPECT_FALSE(IsDeviceBound(actionArray[kActionXAxis]));
-    EXPECT_FALSE(gfDevice) << "nothing to bind by movement";
+    EXPECT_FALSE(HIDHaveConfigurableElement()) << "nothing to bind by movement";
     GetInput();
     EXPECT_EQ(actionArray[kActionThrust].value, 0);
     ASSERT_EQ(SaveConfig(), noErr);
@@ -345,7 +345,7 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     InstallPads({FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"),
                  FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action")});
     UpdateDeviceList();
-    EXPECT_TRUE(gfDevice);
+    EXPECT_TRUE(HIDHaveConfigurableElement());
     EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(1), kPadZ));
     EXPECT_EQ(actionArray[kActionThrust].pElement->userMax, 255);
     EXPECT_EQ(actionArray[kActionXAxis].pElement, Element(Device(1), kPadX));

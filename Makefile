@@ -17,10 +17,9 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # The program runs in a folder of its own under the build tree, where it keeps
-# its saved controls; the first run starts with the demo key bindings.
+# its saved controls; until they are saved it steers with the demo keys.
 run: build
 	@mkdir -p $(BUILD)/run
-	@cd $(BUILD)/run && { test -f "ZV config" || ../tools/make-demo-config; }
 	@cd $(BUILD)/run && ../stardrift "$(CURDIR)/data/demo/demo.sprites"
 
 test: build
@@ -36,7 +35,7 @@ test-sanitized: deps
 # One scripted session of the sanitized program under Xvfb with LeakSanitizer.
 leak-check: deps
 	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
-	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target stardrift make-demo-config
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target stardrift
 	@tools/leak-check.sh $(ASAN_BUILD)
 
 # make install PREFIX=/usr/local (DESTDIR is honoured too).

@@ -298,6 +298,10 @@ OSStatus StartApplication()
     OpenSpriteFile();
     gfDevice = HIDBuildDeviceList(0, 0);
     LoadConfig();
+    // A first start, with no bindings file at all, steers with the demo keys;
+    // a file that is there but cannot be read leaves every action unbound.
+    if (HostNothingAt(gConfigFilePath))
+        BindDemoKeys();
     HostWatchDevices(UpdateDeviceList);
     return noErr;
 }

@@ -11,9 +11,11 @@
 #include "HID_Config_Utilities.h"
 #include "Input_Actions.h"
 
+std::string gConfigFilePath = kConfigFileName;
+
 OSStatus SaveConfig()
 {
-    std::string temporary = std::string(kConfigFileName) + ".XXXXXX";
+    std::string temporary = gConfigFilePath + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
         return paramErr;
@@ -50,7 +52,7 @@ OSStatus SaveConfig()
     bool written = std::ftell(file) == kConfigFileBytes && std::fflush(file) == 0 && !std::ferror(file);
     written = fsync(fileno(file)) == 0 && written;
     written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), kConfigFileName) != 0) {
+    if (!written || std::rename(temporary.c_str(), gConfigFilePath.c_str()) != 0) {
         unlink(temporary.c_str());
         return paramErr;
     }
@@ -63,7 +65,7 @@ OSStatus LoadConfig()
         action = actionRec{};
     for (actionBinding& binding : bindingArray)
         binding = actionBinding{};
-    FILE* file = std::fopen(kConfigFileName, "rb");
+    FILE* file = std::fopen(gConfigFilePath.c_str(), "rb");
     if (!file)
         return paramErr;
     // A file that ends early leaves the fields beyond its end unbound.

@@ -1,13 +1,20 @@
-// The bindings of the input actions in the file "ZV config" of the working
-// directory: 246 big-endian bytes, the six keys, then the six element records.
+// The bindings of the input actions in the file "ZV config": 246 big-endian
+// bytes, the six keys, then the six element records.
 #pragma once
+
+#include <string>
 
 #include "Host_Types.h"
 
 constexpr const char* kConfigFileName = "ZV config";
 constexpr int32_t kConfigFileBytes = 246;
 
-// Writes the bindings. The bytes go to a temporary file beside "ZV config",
+// Where the bindings are kept: "ZV config" in the working directory, unless
+// start-up names another place (--demo keeps them in the user's
+// configuration folder).
+extern std::string gConfigFilePath;
+
+// Writes the bindings. The bytes go to a temporary file beside the file,
 // which replaces it only when every byte was written, so a failed save keeps
 // the earlier bindings. 0, or paramErr (-50) when anything failed.
 OSStatus SaveConfig();

@@ -33,6 +33,18 @@ void FindActionElement(int32_t action)
 
 } // namespace
 
+void BindDemoKeys()
+{
+    constexpr UInt32 kLeft = 113, kRight = 114, kUp = 111, kA = 38, kZ = 52;
+    actionArray[kActionRotLeft].keyCode = kLeft;
+    actionArray[kActionRotRight].keyCode = kRight;
+    actionArray[kActionThrust].keyCode = kUp;
+    actionArray[kActionZin].keyCode = kA;
+    actionArray[kActionZin].charCode = 'a';
+    actionArray[kActionZout].keyCode = kZ;
+    actionArray[kActionZout].charCode = 'z';
+}
+
 void SetActionUserRange(pRecElement pElement, int32_t action)
 {
     static constexpr int32_t kUserRange[kNumActions][2] = {

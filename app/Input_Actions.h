@@ -50,6 +50,10 @@ inline bool IsDeviceBound(const actionRec& action)
     return action.pDevice && action.pElement;
 }
 
+// The keys a first start steers with: Left and Right turn, Up thrusts, A and
+// Z zoom in and out. Key codes are XKB key codes, which name physical keys.
+void BindDemoKeys();
+
 // Sets the element's user range to the one the action scales onto.
 void SetActionUserRange(pRecElement pElement, int32_t action);
 

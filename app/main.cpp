@@ -2,12 +2,17 @@
 // the world until the user quits.
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "App_Shell.h"
+#include "Config_File.h"
 #include "Host_Files.h"
 #include "List_Devices.h"
 
@@ -28,19 +33,55 @@ bool ChooseStartFile(std::string* chosenPath)
     return true;
 }
 
-// The bundled demo world: installed beside the program under
-// share/stardrift, or in the source tree of a build.
+// The bundled demo world, installed beside the program under
+// share/stardrift, or where the build meant to install it.
 std::string DemoFolder(const char* argv0)
 {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string program = length > 0 ? std::string(self, size_t(length)) : std::string(argv0);
     const std::string bin = program.substr(0, program.find_last_of('/') + 1);
-    for (const std::string& folder : {bin + "../share/stardrift/demo", std::string(STARDRIFT_DATA_DIR "/demo"),
-                                      std::string(STARDRIFT_SOURCE_DIR "/data/demo")})
+    for (const std::string& folder : {bin + "../share/stardrift/demo", std::string(STARDRIFT_DATA_DIR "/demo")})
         if (access((folder + "/demo.sprites").c_str(), R_OK) == 0)
             return folder;
     return std::string();
+}
+
+// The user's configuration folder for the program: $XDG_CONFIG_HOME/stardrift,
+// else ~/.config/stardrift. Missing folders are made, private to the user as
+// is customary; one that cannot be made is said, and saving there will fail
+// and say so too. "" with a message when there is no home folder at all.
+std::string ConfigFolder()
+{
+    std::string base;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* user = getpwuid(getuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/') {
+            std::fprintf(stderr, "stardrift: no home folder: the bindings are kept in the working folder\n");
+            return std::string();
+        }
+        base = std::string(home) + "/.config";
+    }
+    const std::string folder = base + "/stardrift";
+    // Each folder on the way, from the top; those that exist are left as they are.
+    for (size_t slash = 1; slash != std::string::npos;) {
+        slash = folder.find('/', slash + 1);
+        const std::string part = folder.substr(0, slash);
+        struct stat status;
+        if (stat(part.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+            continue;
+        if (mkdir(part.c_str(), 0700) != 0) {
+            std::fprintf(stderr, "stardrift: cannot make the folder \"%s\": %s\n", part.c_str(), std::strerror(errno));
+            break;
+        }
+    }
+    return folder;
 }
 
 void PrintUsage(FILE* out)
@@ -52,9 +93,11 @@ void PrintUsage(FILE* out)
                  "\n"
                  "An interactive 2D sprite world. Opens SPRITE_FILE, or asks for a sprite file.\n"
                  "Go (Ctrl+G) starts the world; Configure Controls in the Stardrift menu binds\n"
-                 "keys and game pads. Bindings are kept in \"ZV config\" in the working folder.\n"
+                 "keys and game pads. Bindings are kept in \"ZV config\" in the working folder;\n"
+                 "until there is one, the arrow keys steer and A and Z zoom.\n"
                  "\n"
-                 "  --demo          open the bundled demo world\n"
+                 "  --demo          open the bundled demo world, keeping the bindings in\n"
+                 "                  $XDG_CONFIG_HOME/stardrift (~/.config/stardrift)\n"
                  "  --list-devices  print the input devices and their elements, then exit\n"
                  "  --help          print this help, then exit\n"
                  "  --version       print the version, then exit\n");
@@ -73,6 +116,11 @@ int main(int argc, char* argv[])
         }
         demoFile = demo + "/demo.sprites";
         argv[1] = demoFile.data();
+        // A menu launch runs in the home folder: the bindings go where a
+        // user's settings belong instead.
+        const std::string folder = ConfigFolder();
+        if (!folder.empty())
+            gConfigFilePath = folder + "/" + kConfigFileName;
     }
     if (argc > 1 && argv[1][0] == '-' && argv[1][1] != '\0') {
         const char* option = argv[1];

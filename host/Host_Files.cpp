@@ -68,6 +68,12 @@ std::string HostPathFromFSSpec(const FSSpec* spec)
     return path;
 }
 
+bool HostNothingAt(const std::string& path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) != 0 && errno == ENOENT;
+}
+
 OSErr FSpOpenDF(const FSSpec* spec, int8_t permission, int16_t* refNum)
 {
     if (!spec || !refNum || permission != fsRdPerm)

@@ -31,6 +31,11 @@ bool HostMakeFSSpec(const std::string& path, FSSpec* spec);
 // The full path of a location.
 std::string HostPathFromFSSpec(const FSSpec* spec);
 
+// True when nothing at all is at the path: no file, folder or link, not even
+// one that cannot be read. Any other answer (an unreadable folder on the way
+// included) counts as something there.
+bool HostNothingAt(const std::string& path);
+
 constexpr int8_t fsRdPerm = 1;
 constexpr OSErr fnfErr = -43;  // file not found or not openable
 constexpr OSErr ioErr = -36;   // read failed

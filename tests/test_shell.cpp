@@ -6,12 +6,17 @@
 #include <QWindow>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
 #include "App_Shell.h"
+#include "Config_File.h"
 #include "Host_Files.h"
+#include "Input_Actions.h"
 #include "Sprite_Window.h"
 
 namespace {
@@ -41,6 +46,7 @@ protected:
         std::filesystem::create_directories(folder);
         previous = std::filesystem::current_path();
         std::filesystem::current_path(folder);
+        BeforeStart();
         HostSetFileChooser(ChooseDemo);
         ASSERT_EQ(StartApplication(), noErr);
         first = FrontWindow();
@@ -55,10 +61,91 @@ protected:
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(folder);
     }
+    // What the working folder holds when the shell starts.
+    virtual void BeforeStart() {}
     std::filesystem::path folder, previous;
     static OSStatus Command(const char (&code)[5]) { return HostSendCommand(FourCC(code)); }
     WindowRef first = nullptr;
 };
+
+using Keys = std::vector<std::pair<UInt32, char>>;
+const Keys kNoKeys(kNumActions, {0, 0});
+const Keys kDemoKeys = {{0, 0}, {113, 0}, {114, 0}, {111, 0}, {38, 'a'}, {52, 'z'}};
+
+// The key codes and characters of the six actions, in action order.
+Keys BoundKeys()
+{
+    Keys keys;
+    for (const actionRec& action : actionArray)
+        keys.emplace_back(action.keyCode, action.charCode);
+    return keys;
+}
+
+
+TEST_F(Shell, AFirstStartSteersWithTheDemoKeysAndSavesThem)
+{
+    EXPECT_EQ(BoundKeys(), kDemoKeys) << "Left, Right, Up, A and Z";
+    EXPECT_EQ(LoadConfig(), paramErr) << "loading the missing file still unbinds every key";
+    EXPECT_EQ(BoundKeys(), kNoKeys);
+    BindDemoKeys();
+    HostSendCommand(FourCC("quit"));
+    StopApplication();
+    StartApplication();
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / kConfigFileName)) << "saved at shut-down";
+    EXPECT_EQ(BoundKeys(), kDemoKeys) << "read back from the file";
+}
+
+// One key saved as the file's only binding.
+class ShellWithFile : public Shell {
+protected:
+    void BeforeStart() override
+    {
+        std::vector<char> bytes(kConfigFileBytes, 0);
+        bytes[5 * kActionThrust + 3] = 25; // W
+        std::ofstream(kConfigFileName, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+};
+
+TEST_F(ShellWithFile, ASavedFileIsLoadedInstead)
+{
+    const Keys keys = {{0, 0}, {0, 0}, {0, 0}, {25, 0}, {0, 0}, {0, 0}};
+    EXPECT_EQ(BoundKeys(), keys);
+}
+
+// Something named like the file that cannot be read as one.
+class ShellWithUnreadableFile : public Shell {
+protected:
+    void BeforeStart() override { std::filesystem::create_symlink("nowhere", kConfigFileName); }
+};
+
+TEST_F(ShellWithUnreadableFile, LeavesEveryKeyUnbound)
+{
+    EXPECT_EQ(BoundKeys(), kNoKeys);
+}
+
+// The bindings kept in a folder of their own, as --demo keeps them.
+class ShellWithConfigElsewhere : public Shell {
+protected:
+    void BeforeStart() override
+    {
+        std::filesystem::create_directory("settings");
+        gConfigFilePath = (folder / "settings" / kConfigFileName).string();
+    }
+};
+
+TEST_F(ShellWithConfigElsewhere, LoadsAndSavesThereOnly)
+{
+    EXPECT_EQ(BoundKeys(), kDemoKeys) << "nothing there yet";
+    actionArray[kActionZin].keyCode = 39;
+    actionArray[kActionZin].charCode = 's';
+    EXPECT_EQ(Command("save"), noErr);
+    EXPECT_EQ(std::filesystem::file_size(folder / "settings" / kConfigFileName), 246u);
+    EXPECT_FALSE(std::filesystem::exists(folder / kConfigFileName)) << "nothing in the working folder";
+    actionArray[kActionZin] = actionRec{};
+    EXPECT_EQ(Command("load"), noErr);
+    EXPECT_EQ(actionArray[kActionZin].keyCode, 39u);
+    EXPECT_EQ(actionArray[kActionZin].charCode, 's');
+}
 
 TEST_F(Shell, OpensTheSpriteFileInATitledWindow)
 {

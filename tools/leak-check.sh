@@ -47,10 +47,14 @@ find_window() {
 }
 keys() { xdotool key --window "$1" "${@:2}"; sleep 0.3; }
 
-mkdir "$work/run"
+# The program as installed, started in a fresh home folder: --demo keeps its
+# bindings under ~/.config/stardrift, and a first start steers with the demo keys.
+cmake --install "$build" --prefix "$work/usr" > /dev/null
+mkdir "$work/run" "$work/home"
 cd "$work/run"
-"$build/tools/make-demo-config"
-cp "ZV config" seeded
+export HOME=$work/home
+unset XDG_CONFIG_HOME
+saved="$HOME/.config/stardrift/ZV config"
 
 # Full stacks (fast_unwind_on_malloc=0) tell whose code made each leaked
 # block: the system libraries keep some blocks until exit by design (caches,
@@ -63,7 +67,7 @@ GALLIUM_DRIVER=softpipe \
 ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:malloc_context_size=40:verify_asan_link_order=0 \
 LSAN_OPTIONS=exitcode=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$build/stardrift" --demo > "$work/session.log" 2>&1 &
+  "$work/usr/bin/stardrift" --demo > "$work/session.log" 2>&1 &
 program=$!
 
 step "open the demo world"
@@ -104,7 +108,7 @@ grep -q "ERROR: AddressSanitizer\|runtime error:" "$work/session.log" && fail "a
 # A leaked block is the program's when the first frame that made it, past
 # the allocator, the C and C++ runtimes and inlined library templates, is in
 # the program's own sources.
-own_leaks=$(awk -v src="$(dirname "$here")/" -v bin="$build/" '
+own_leaks=$(awk -v src="$(dirname "$here")/" -v bin="$work/usr/bin/" '
   /^Direct leak of/ { inleak = 1; decided = 0; head = $0; next }
   /^(Indirect leak of|SUMMARY)/ { inleak = 0; next }
   inleak && !decided && /^ *#[0-9]+ / {
@@ -116,5 +120,8 @@ own_leaks=$(awk -v src="$(dirname "$here")/" -v bin="$build/" '
 $own_leaks"
 library_leaks=$(grep -c "^Direct leak of" "$work/session.log" || true)
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
-cmp -s "ZV config" seeded && fail "the new binding was not saved"
+# Thrust (action 3) holds its key code at bytes 15 to 18, big-endian: W is 25.
+[ -f "$saved" ] || fail "no bindings were saved under ~/.config/stardrift"
+[ -e "ZV config" ] && fail "the bindings were saved in the working folder"
+[ "$(od -An -tu1 -j15 -N4 "$saved" | tr -s ' ')" = " 0 0 0 25" ] || fail "the new binding was not saved"
 step "no leak of the program's own and no invalid access ($library_leaks blocks kept by system libraries); the binding was saved"

@@ -38,10 +38,11 @@ leak-check: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target stardrift
 	@tools/leak-check.sh $(ASAN_BUILD)
 
-# make install PREFIX=/usr/local (DESTDIR is honoured too).
+# make install PREFIX=/usr/local (DESTDIR is honoured too): the program
+# (stripped) goes to $(PREFIX)/games.
 PREFIX ?= /usr/local
 install: build
-	@cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 # A Debian package in build/ (stardrift_<version>_<arch>.deb).
 deb: build

@@ -63,7 +63,7 @@ protected:
         if (pid == 0) {
             if (chdir((root / "run").c_str()) != 0)
                 _exit(127);
-            const std::string program = (root / "usr/bin/stardrift").string();
+            const std::string program = (root / "usr/games/stardrift").string();
             execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins libxkbcommon-dev
+  qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins qt6-wayland libxkbcommon-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libudev-dev libevdev-dev
   libgtest-dev
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick weston
   umockdev libumockdev-dev
   fonts-dejavu-core
   dpkg-dev clang-14 libclang-rt-14-dev

@@ -67,7 +67,7 @@ GALLIUM_DRIVER=softpipe \
 ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:malloc_context_size=40:verify_asan_link_order=0 \
 LSAN_OPTIONS=exitcode=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$work/usr/bin/stardrift" --demo > "$work/session.log" 2>&1 &
+  "$work/usr/games/stardrift" --demo > "$work/session.log" 2>&1 &
 program=$!
 
 step "open the demo world"
@@ -108,7 +108,7 @@ grep -q "ERROR: AddressSanitizer\|runtime error:" "$work/session.log" && fail "a
 # A leaked block is the program's when the first frame that made it, past
 # the allocator, the C and C++ runtimes and inlined library templates, is in
 # the program's own sources.
-own_leaks=$(awk -v src="$(dirname "$here")/" -v bin="$work/usr/bin/" '
+own_leaks=$(awk -v src="$(dirname "$here")/" -v bin="$work/usr/games/" '
   /^Direct leak of/ { inleak = 1; decided = 0; head = $0; next }
   /^(Indirect leak of|SUMMARY)/ { inleak = 0; next }
   inleak && !decided && /^ *#[0-9]+ / {

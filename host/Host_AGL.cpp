@@ -216,7 +216,10 @@ QSurfaceFormat HostGLSurfaceFormat()
     format.setRedBufferSize(8);
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
-    format.setAlphaBufferSize(8);
+    // No alpha channel: windows are opaque whatever alpha a frame leaves
+    // behind. A compositor (Wayland's, or X11's with a visual of 32 bits)
+    // would show the desktop through wherever the overlay blended.
+    format.setAlphaBufferSize(0);
     format.setDepthBufferSize(16);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
     format.setSwapInterval(gSwapInterval);
@@ -336,7 +339,7 @@ AGLPixelFormat aglChoosePixelFormat(const GDHandle* gdevs, GLint ndev, const GLi
             format.setRedBufferSize(8);
             format.setGreenBufferSize(8);
             format.setBlueBufferSize(8);
-            format.setAlphaBufferSize(8);
+            format.setAlphaBufferSize(0);
             break;
         case AGL_DOUBLEBUFFER:
             format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
@@ -555,6 +558,11 @@ void GetFNum(ConstStringPtr name, int16_t* familyID)
     *familyID = int16_t(it - families.begin() + 1);
 }
 
+GLfloat HostPixelRatio(AGLContext ctx)
+{
+    return ctx && ctx->drawable ? GLfloat(ctx->drawable->devicePixelRatio()) : 1.0f;
+}
+
 Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint first, GLint count, GLint base)
 {
     if (!ctx || ctx != gCurrent) {
@@ -574,10 +582,12 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
     font.setItalic(face & 2);
     font.setStyleStrategy(QFont::NoAntialias);
     // Points at the 72 dots an inch of bitmap fonts, one pixel larger for
-    // legibility, but no taller than a 12-pixel line.
-    int pixels = size + 1;
+    // legibility, but no taller than a 12-pixel line; in device pixels.
+    const qreal ratio = HostPixelRatio(ctx);
+    int pixels = qRound((size + 1) * ratio);
+    const int lineHeight = qRound(12 * ratio);
     font.setPixelSize(pixels);
-    while (pixels > 6 && QFontMetrics(font).height() > 12)
+    while (pixels > 6 && QFontMetrics(font).height() > lineHeight)
         font.setPixelSize(--pixels);
     const QFontMetrics metrics(font);
 

@@ -85,9 +85,15 @@ AGLRendererInfo aglNextRendererInfo(AGLRendererInfo rend);
 Boolean aglDescribeRenderer(AGLRendererInfo rend, GLint prop, GLint* value);
 void aglDestroyRendererInfo(AGLRendererInfo rend);
 
+// Device pixels per pixel of the window the context draws to: 2 on a screen
+// of twice the usual density (QT_SCALE_FACTOR=2, say), 1 without a window.
+GLfloat HostPixelRatio(AGLContext ctx);
+
 // Font family number of a font named by a length-prefixed string.
 void GetFNum(ConstStringPtr name, int16_t* familyID);
 // Builds count display lists from base, one per character code from first:
 // each draws its glyph (Latin-1) at the raster position and advances the
-// raster position by the glyph's width. face 1 is bold; size in points.
+// raster position by the glyph's width. face 1 is bold; size in points, at
+// the density of the context's screen (twice the pixels where a pixel of the
+// window is two device pixels wide).
 Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint first, GLint count, GLint base);

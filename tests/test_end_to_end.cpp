@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "Shell_Command.h"
 
@@ -31,10 +34,27 @@ void Sleep(int milliseconds)
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
 // A rectangle of the screen.
 struct Area {
     int x, y, width, height;
 };
+
+bool Red(const QColor& c)
+{
+    return c.red() > 150 && c.green() < 60 && c.blue() < 60;
+}
+
+bool Green(const QColor& c)
+{
+    return c.green() > 200 && c.red() < 80 && c.blue() < 80;
+}
+
+bool Bright(const QColor& c)
+{
+    return c.red() + c.green() + c.blue() > 450;
+}
 
 // The program installed into a folder of its own and started there.
 class EndToEnd : public testing::Test {
@@ -51,39 +71,140 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(root); }
     void TearDown() override
     {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
+        for (pid_t* child : {&pid, &compositor, &display})
+            if (*child > 0) {
+                kill(*child, SIGTERM);
+                waitpid(*child, nullptr, 0);
+                *child = -1;
+            }
+        if (!previousDisplay.empty())
+            setenv("DISPLAY", previousDisplay.c_str(), 1);
     }
-    // Starts the installed program with the argument and waits for its window.
-    void Start(const std::string& argument, const char* title)
+    // Starts the installed program with the argument in the run folder, with
+    // an empty home folder of its own and no XDG_CONFIG_HOME, as a first
+    // start from the desktop's menu would; environment adds to that.
+    void Launch(const std::string& argument, const Environment& environment)
     {
+        fs::remove_all(root / "home");
+        fs::create_directories(root / "home");
+        fs::remove(root / "run/ZV config");
         pid = fork();
         if (pid == 0) {
             if (chdir((root / "run").c_str()) != 0)
                 _exit(127);
+            setenv("HOME", (root / "home").c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+            for (const auto& [name, value] : environment)
+                setenv(name.c_str(), value.c_str(), 1);
             const std::string program = (root / "usr/games/stardrift").string();
             execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         ASSERT_GT(pid, 0);
+    }
+    // Launches the program on the X display and waits for its window.
+    void Start(const std::string& argument, const char* title, const Environment& environment = {})
+    {
+        ASSERT_NO_FATAL_FAILURE(Launch(argument, environment));
         for (int i = 0; i < 100 && window.empty(); ++i) {
             Sleep(100);
             window = Shell(std::string("xdotool search --onlyvisible --name '") + title + "' 2>/dev/null | head -1");
         }
         ASSERT_FALSE(window.empty()) << "no window";
         Sleep(800); // the first frames
-        const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window);
-        auto value = [&geometry](const char* key) {
-            const size_t at = geometry.find(std::string(key) + "=");
-            return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + std::strlen(key) + 1);
-        };
-        frame = Area{value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
-        ASSERT_GT(frame.width, 200);
+        for (int i = 0; i < 20 && frame.width <= 200; ++i, Sleep(100)) {
+            const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
+            auto value = [&geometry](const char* key) {
+                const size_t at = geometry.find(std::string(key) + "=");
+                return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + std::strlen(key) + 1);
+            };
+            frame = Area{value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+        }
+        ASSERT_GT(frame.width, 200) << "window " << window << " has no size";
         Shell("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool windowfocus --sync " + window);
+        keyTarget = "--window " + window + " ";
     }
-    void Keys(const std::string& keys) { Shell("xdotool key --window " + window + " " + keys); }
+    // A Wayland compositor of its own (Weston), shown as a window of the X
+    // display whose keyboard it passes on to its clients. One client at a
+    // time fills its whole output.
+    void StartCompositor()
+    {
+        // On an X display of its own, whose keyboard no earlier test has
+        // focused elsewhere. Xvfb writes its number into a file.
+        const fs::path numberFile = root / "display";
+        std::string number;
+        const int fd = open(numberFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        display = fork();
+        if (display == 0) {
+            const std::string fdText = std::to_string(fd);
+            execlp("Xvfb", "Xvfb", "-displayfd", fdText.c_str(), "-screen", "0", "800x640x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fd);
+        for (int i = 0; i < 100 && number.empty(); ++i) {
+            Sleep(50);
+            std::ifstream in(numberFile);
+            std::getline(in, number);
+            if (in.eof())
+                number.clear(); // not the whole line yet
+        }
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        previousDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+
+        const fs::path runtime = root / "runtime";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        compositor = fork();
+        if (compositor == 0) {
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+            const std::string log = "--log=" + (root / "weston.log").string();
+            execlp("weston", "weston", "--backend=x11-backend.so", "--shell=kiosk-shell.so", "--socket=stardrift-e2e",
+                   "--width=800", "--height=640", "--use-pixman", "--idle-time=0", "--no-config", log.c_str(),
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(compositor, 0);
+        for (int i = 0; i < 100 && !fs::exists(runtime / "stardrift-e2e"); ++i)
+            Sleep(50);
+        ASSERT_TRUE(fs::exists(runtime / "stardrift-e2e")) << "Weston did not start; see " << root / "weston.log";
+        frame = Area{0, 0, 800, 640};
+    }
+    // Quits by the menu's shortcut: true when the program ended by itself
+    // with status 0.
+    bool Quit()
+    {
+        Keys("ctrl+q");
+        int status = -1;
+        for (int i = 0; i < 50 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+            Sleep(100);
+        const bool ended = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (status != -1)
+            pid = -1;
+        return ended;
+    }
+    // --demo kept the bindings, the demo keys a first start binds, in the
+    // user's configuration folder (made private), not in the working folder.
+    void ExpectDemoKeysSavedUnderConfig()
+    {
+        const fs::path folder = root / "home/.config/stardrift";
+        EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+        std::ifstream in(folder / "ZV config", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(bytes.size(), 246u) << "the bindings were saved under ~/.config/stardrift";
+        EXPECT_EQ(bytes.substr(15, 4), std::string("\0\0\0\x6f", 4)) << "Up (XKB key code 111) thrusts";
+        EXPECT_FALSE(fs::exists(root / "run/ZV config")) << "nothing in the working folder";
+    }
+    void Keys(const std::string& keys) { Shell("xdotool key " + keyTarget + keys); }
+    // Holds the key down for the time given.
+    void Hold(const char* key, int milliseconds)
+    {
+        Shell("xdotool keydown " + keyTarget + key);
+        Sleep(milliseconds);
+        Shell("xdotool keyup " + keyTarget + key);
+    }
     // The window as it is on the screen now.
     QImage Shot()
     {
@@ -113,26 +234,58 @@ protected:
         }
         return 0;
     }
+    // The bright pixels of the ship in the middle of the sprite area.
+    static int ShipPixels(const QImage& shot)
+    {
+        const int top = ContentTop(shot);
+        return Count(shot, {shot.width() / 2 - 40, top + (shot.height() - top) / 2 - 40, 80, 80}, Bright);
+    }
+    // Goes, thrusts for a second and expects the world to have moved past
+    // the ship, which left puffs of smoke behind it.
+    void ExpectThrustMovesTheShip()
+    {
+        const QImage before = Shot();
+        const int top = ContentTop(before);
+        const int cx = before.width() / 2, cy = top + (before.height() - top) / 2;
+        Keys("ctrl+g");
+        Hold("Up", 1000);
+        Sleep(200);
+        const QImage after = Shot();
+        const Area world{0, top + 60, after.width(), after.height() - top - 100};
+        int changed = 0;
+        for (int y = world.y; y < world.y + world.height; y += 4)
+            for (int x = world.x; x < world.width; x += 4)
+                changed += before.pixel(x, y) != after.pixel(x, y);
+        EXPECT_GT(changed, 1000) << "the world moved past the ship";
+        EXPECT_GT(Count(after, {cx - 60, cy + 20, 120, 200}, Bright), 100) << "puffs behind the ship";
+    }
+    // Rows of the area holding red text, as runs of consecutive rows: one run a line.
+    static std::vector<int> TextLineHeights(const QImage& image, Area area)
+    {
+        std::vector<int> heights;
+        int run = 0;
+        for (int y = area.y; y <= area.y + area.height; ++y) {
+            const bool text = y < area.y + area.height && Count(image, {area.x, y, area.width, 1}, Red) > 0;
+            if (text) {
+                ++run;
+            } else if (run > 0) {
+                heights.push_back(run);
+                run = 0;
+            }
+        }
+        return heights;
+    }
     static inline fs::path root;
+    // The demo world on the X display before it ran, to hold the Wayland one against.
+    static inline QImage x11Demo;
     pid_t pid = -1;
+    pid_t compositor = -1;
+    pid_t display = -1;
+    std::string previousDisplay;
     std::string window;
+    std::string keyTarget; // xdotool's --window, or none: the focused window
     Area frame{};
 };
-
-bool Red(const QColor& c)
-{
-    return c.red() > 150 && c.green() < 60 && c.blue() < 60;
-}
-
-bool Green(const QColor& c)
-{
-    return c.green() > 200 && c.red() < 80 && c.blue() < 80;
-}
-
-bool Bright(const QColor& c)
-{
-    return c.red() + c.green() + c.blue() > 450;
-}
 
 TEST_F(EndToEnd, AnEmptyWorldIsDarkGray)
 {
@@ -145,21 +298,20 @@ TEST_F(EndToEnd, AnEmptyWorldIsDarkGray)
     EXPECT_EQ(middle.green(), 51);
     EXPECT_EQ(middle.blue(), 51);
     EXPECT_GT(Count(shot, {0, top, 250, 55}, Red), 50) << "the overlay's red text in the top panel";
+    const std::vector<int> lines = TextLineHeights(shot, {0, top, 250, 55});
+    ASSERT_EQ(lines.size(), 4u) << "four separate lines in the top panel";
+    for (int height : lines)
+        EXPECT_LE(height, 10) << "the usual 9-point font";
 }
 
-TEST_F(EndToEnd, TheDemoWorldZoomsThrustsAndShowsItsTiles)
+TEST_F(EndToEnd, AFirstDemoStartSteersZoomsAndKeepsItsBindingsUnderConfig)
 {
-    // The demo bindings, as make run seeds them.
-    ASSERT_EQ(std::system(("cd '" + (root / "run").string() + "' && '" + (kBuild / "tools/make-demo-config").string() +
-                           "'")
-                              .c_str()),
-              0);
     Start("--demo", "demo.sprites");
     QImage shot = Shot();
+    x11Demo = shot;
     const int top = ContentTop(shot);
     const int cx = shot.width() / 2, cy = top + (shot.height() - top) / 2;
-    const Area ship{cx - 40, cy - 40, 80, 80};
-    const int shipPixels = Count(shot, ship, Bright);
+    const int shipPixels = ShipPixels(shot);
     EXPECT_GT(shipPixels, 20) << "the ship in the middle";
     EXPECT_GT(Count(shot, {0, top, 250, 55}, Red), 50) << "the overlay's red text";
 
@@ -168,31 +320,72 @@ TEST_F(EndToEnd, TheDemoWorldZoomsThrustsAndShowsItsTiles)
     shot = Shot();
     EXPECT_GT(Count(shot, {cx - 60, cy - 60, 120, 120}, Bright), shipPixels * 3 / 2) << "zoomed in, the ship is larger";
 
-    const QImage before = Shot();
-    Keys("ctrl+g");
-    Shell("xdotool keydown --window " + window + " Up");
-    Sleep(1000);
-    Shell("xdotool keyup --window " + window + " Up");
-    Sleep(200);
-    const QImage after = Shot();
-    const Area world{0, top + 60, after.width(), after.height() - top - 100};
-    int changed = 0;
-    for (int y = world.y; y < world.y + world.height; y += 4)
-        for (int x = world.x; x < world.width; x += 4)
-            changed += before.pixel(x, y) != after.pixel(x, y);
-    EXPECT_GT(changed, 1000) << "the world moved past the ship";
-    EXPECT_GT(Count(after, {cx - 60, cy + 20, 120, 200}, Bright), 100) << "puffs behind the ship";
-
+    ExpectThrustMovesTheShip();
     Keys("ctrl+period ctrl+t");
     Sleep(500);
-    EXPECT_GT(Count(Shot(), world, Green), 500) << "green tile outlines";
-    Keys("ctrl+q");
-    int status = -1;
-    for (int i = 0; i < 50 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+    const QImage after = Shot();
+    EXPECT_GT(Count(after, {0, top + 60, after.width(), after.height() - top - 100}, Green), 500)
+        << "green tile outlines";
+    EXPECT_TRUE(Quit()) << "quits cleanly";
+    ExpectDemoKeysSavedUnderConfig();
+}
+
+TEST_F(EndToEnd, TheSameSessionRunsNativelyOnWayland)
+{
+    ASSERT_NO_FATAL_FAILURE(StartCompositor());
+    ASSERT_NO_FATAL_FAILURE(Launch("--demo", {{"QT_QPA_PLATFORM", "wayland"},
+                                              {"WAYLAND_DISPLAY", "stardrift-e2e"},
+                                              {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
+    // The window is the compositor's to show: wait for the overlay's text.
+    QImage shot;
+    for (int i = 0; i < 100; ++i) {
         Sleep(100);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "quits cleanly";
-    pid = -1;
-    EXPECT_EQ(fs::file_size(root / "run/ZV config"), 246u) << "the bindings were saved";
+        shot = Shot();
+        if (Count(shot, {0, 0, 250, 120}, Red) > 50)
+            break;
+    }
+    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    Sleep(500);
+    // The compositor's window has the X keyboard (the pointer rests in a
+    // corner of it), and the compositor gives it to the program.
+    Shell("xdotool mousemove 795 635");
+    shot = Shot();
+    const int shipPixels = ShipPixels(shot);
+    EXPECT_GT(shipPixels, 20) << "the ship in the middle";
+    if (!x11Demo.isNull()) {
+        const int x11Ship = ShipPixels(x11Demo);
+        EXPECT_NEAR(shipPixels, x11Ship, x11Ship / 3) << "the ship as large as on X11";
+        const int top = ContentTop(shot), x11Top = ContentTop(x11Demo);
+        EXPECT_NEAR(Count(shot, {0, top, 250, 55}, Red), Count(x11Demo, {0, x11Top, 250, 55}, Red), 150)
+            << "the overlay's text as on X11";
+    }
+    ExpectThrustMovesTheShip();
+    EXPECT_TRUE(Quit()) << "quits cleanly";
+    ExpectDemoKeysSavedUnderConfig();
+}
+
+TEST_F(EndToEnd, ADenseScreenGetsTheWorldAtFullResolutionAndTallerText)
+{
+    Start("--demo", "demo.sprites", {{"QT_SCALE_FACTOR", "2"}});
+    const QImage shot = Shot();
+    const int top = ContentTop(shot);
+    // A world drawn at half the resolution and scaled up would be made of
+    // 2 by 2 blocks of one colour; the stars and the tiles' shading are not.
+    int blocks = 0, mixed = 0;
+    for (int y = top + 130; y + 1 < std::min(shot.height(), 1024 - frame.y); y += 2)
+        for (int x = 520; x + 1 < std::min(shot.width(), 1280 - frame.x); x += 2) {
+            const QRgb c = shot.pixel(x, y);
+            ++blocks;
+            mixed += c != shot.pixel(x + 1, y) || c != shot.pixel(x, y + 1) || c != shot.pixel(x + 1, y + 1);
+        }
+    ASSERT_GT(blocks, 10000);
+    EXPECT_GT(mixed * 5, blocks) << "the world at the screen's full resolution";
+    // Four lines of text of twice the usual height, apart from each other
+    // (at the usual density each is at most 10 rows tall).
+    const std::vector<int> lines = TextLineHeights(shot, {0, top, 500, 130});
+    ASSERT_EQ(lines.size(), 4u) << "four separate lines in the top panel";
+    for (int height : lines)
+        EXPECT_GE(height, 13) << "a taller font for the dense screen";
 }
 
 } // namespace

@@ -222,8 +222,14 @@ void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, 
               GLuint fontList)
 {
     char cstr[256];
+    // On a dense screen the overlay grows with its font: its space counts
+    // the window's pixels, each several device pixels wide. The window's
+    // size is shown in device pixels all the same.
+    const GLfloat scale = HostPixelRatio(aglGetCurrentContext());
+    const float bottom = float(height) / scale;
     glLoadIdentity();
     glTranslatef(-width / 2.0f, -height / 2.0f, 0.0f);
+    glScalef(scale, scale, 1.0f);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -234,10 +240,10 @@ void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, 
     glVertex3f(250.0f, 0.0f, 0.0f);
     glVertex3f(250.0f, 55.0f, 0.0f);
     glVertex3f(0.0f, 55.0f, 0.0f);
-    glVertex3f(0.0f, float(height), 0.0f);
-    glVertex3f(250.0f, float(height), 0.0f);
-    glVertex3f(250.0f, float(height - 28), 0.0f);
-    glVertex3f(0.0f, float(height - 28), 0.0f);
+    glVertex3f(0.0f, bottom, 0.0f);
+    glVertex3f(250.0f, bottom, 0.0f);
+    glVertex3f(250.0f, bottom - 28.0f, 0.0f);
+    glVertex3f(0.0f, bottom - 28.0f, 0.0f);
     glEnd();
 
     glColor3f(0.9f, 0.0f, 0.0f);
@@ -254,9 +260,9 @@ void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, 
     glRasterPos3d(10.0, 48.0, 0.0);
     DrawFrameRate(fontList);
 
-    glRasterPos3d(10.0, height - 15.0, 0.0);
+    glRasterPos3d(10.0, bottom - 15.0, 0.0);
     DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_VENDOR)), fontList);
-    glRasterPos3d(10.0, height - 3.0, 0.0);
+    glRasterPos3d(10.0, bottom - 3.0, 0.0);
     DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), fontList);
 }
 

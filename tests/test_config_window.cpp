@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "App_Shell.h"
@@ -43,6 +44,9 @@ protected:
         std::filesystem::create_directories(folder);
         previous = std::filesystem::current_path();
         std::filesystem::current_path(folder);
+        // An empty bindings file: every action starts unbound (with none at
+        // all, a first start would bind the demo keys).
+        std::ofstream(kConfigFileName, std::ios::binary);
         FixtureRegistry registry;
         if (withDevices) {
             registry.devices.push_back(FixturePad(0x1234, 0x5678, 0x14100000, "Test Pad"));

@@ -106,13 +106,17 @@ protected:
     void Start(const std::string& argument, const char* title, const Environment& environment = {})
     {
         ASSERT_NO_FATAL_FAILURE(Launch(argument, environment));
-        for (int i = 0; i < 100 && window.empty(); ++i) {
+        // A window can be made and replaced while the program starts: ask
+        // again until one holds still long enough to be measured.
+        bool waited = false;
+        for (int i = 0; i < 100 && frame.width <= 200; ++i) {
             Sleep(100);
             window = Shell(std::string("xdotool search --onlyvisible --name '") + title + "' 2>/dev/null | head -1");
-        }
-        ASSERT_FALSE(window.empty()) << "no window";
-        Sleep(800); // the first frames
-        for (int i = 0; i < 20 && frame.width <= 200; ++i, Sleep(100)) {
+            if (window.empty())
+                continue;
+            if (!waited)
+                Sleep(800); // the first frames
+            waited = true;
             const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
             auto value = [&geometry](const char* key) {
                 const size_t at = geometry.find(std::string(key) + "=");
@@ -120,6 +124,7 @@ protected:
             };
             frame = Area{value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
         }
+        ASSERT_FALSE(window.empty()) << "no window";
         ASSERT_GT(frame.width, 200) << "window " << window << " has no size";
         Shell("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool windowfocus --sync " + window);
         keyTarget = "--window " + window + " ";
@@ -180,6 +185,10 @@ protected:
         int status = -1;
         for (int i = 0; i < 50 && waitpid(pid, &status, WNOHANG) == 0; ++i)
             Sleep(100);
+        // xdotool stops at the error of releasing the keys into a window
+        // that is gone: release them, or the display repeats Ctrl+Q into the
+        // next program started.
+        Shell("xdotool keyup ctrl q");
         const bool ended = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
         if (status != -1)
             pid = -1;

@@ -46,6 +46,18 @@ find_window() {
   return 1
 }
 keys() { xdotool key --window "$1" "${@:2}"; sleep 0.3; }
+# Focuses the window whose title has $1 and prints its id. A window can be
+# made and replaced while the program works, so one gone by the time it is
+# focused is looked up again.
+focus() {
+  for _ in $(seq 5); do
+    local id
+    id=$(find_window "$1") || return 1
+    xdotool windowfocus --sync "$id" 2> /dev/null && { echo "$id"; return 0; }
+    sleep 0.3
+  done
+  return 1
+}
 
 # The program as installed, started in a fresh home folder: --demo keeps its
 # bindings under ~/.config/stardrift, and a first start steers with the demo keys.
@@ -71,17 +83,14 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 program=$!
 
 step "open the demo world"
-main=$(find_window "demo.sprites") || fail "the demo world's window did not appear"
-xdotool windowactivate --sync "$main" 2> /dev/null || true
-xdotool windowfocus --sync "$main"
+main=$(focus "demo.sprites") || fail "the demo world's window did not appear"
 step "Go, thrust for a second, Stop"
 keys "$main" ctrl+g
 xdotool keydown --window "$main" Up; sleep 1; xdotool keyup --window "$main" Up
 keys "$main" ctrl+period
 step "open the configuration window, bind W to thrust, close it"
 keys "$main" ctrl+k
-config=$(find_window "Configure Controls") || fail "the configuration window did not open"
-xdotool windowfocus --sync "$config"
+config=$(focus "Configure Controls") || fail "the configuration window did not open"
 keys "$config" alt+t
 keys "$config" w
 keys "$config" Return
@@ -91,7 +100,7 @@ for _ in $(seq 50); do
 done
 xdotool search --onlyvisible --name "Configure Controls" > /dev/null 2>&1 && fail "the configuration window stayed open"
 step "quit"
-xdotool windowfocus --sync "$main"
+main=$(focus "demo.sprites") || fail "the demo world's window went away"
 keys "$main" ctrl+q
 status=
 for _ in $(seq 300); do

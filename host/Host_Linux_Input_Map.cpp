@@ -91,6 +91,20 @@ udev_device* InputDevice(udev_device* node)
     return udev_device_get_parent_with_subsystem_devtype(node, "input", nullptr);
 }
 
+// A node with RX, RY and RZ and nothing else to move or press: the Wii
+// Remote's accelerometer and its Motion Plus gyroscope. hid-wiimote reports
+// them so without INPUT_PROP_ACCELEROMETER, and udev calls them joysticks.
+bool RotationAxesAlone(udev_device* input)
+{
+    if (MaskHas(Attribute(input, "capabilities/ev"), EV_KEY) || MaskHas(Attribute(input, "capabilities/ev"), EV_REL))
+        return false;
+    const char* axes = Attribute(input, "capabilities/abs");
+    for (unsigned int code = 0; code <= ABS_MAX; ++code)
+        if (MaskHas(axes, code) != (code >= ABS_RX && code <= ABS_RZ))
+            return false;
+    return true;
+}
+
 int Bus(udev_device* node)
 {
     return int(Hex(Attribute(InputDevice(node), "id/bustype")));
@@ -485,8 +499,9 @@ LinuxIdentity LinuxNodeIdentity(udev_device* node)
     }
 
     const char* keys = Attribute(input, "capabilities/key");
-    identity.motionSensor =
-        Flagged(node, "ID_INPUT_ACCELEROMETER") || MaskHas(Attribute(input, "properties"), INPUT_PROP_ACCELEROMETER);
+    identity.motionSensor = Flagged(node, "ID_INPUT_ACCELEROMETER") ||
+                            MaskHas(Attribute(input, "properties"), INPUT_PROP_ACCELEROMETER) ||
+                            RotationAxesAlone(input);
     identity.gameController = !identity.motionSensor && Flagged(node, "ID_INPUT_JOYSTICK");
     struct Kind {
         std::pair<int32_t, int32_t> usage;

@@ -68,15 +68,15 @@ Node Xbox360Pad(const std::string& name, int interface, bool dpadButtons)
 
 // Accelerometer on X, Y, Z and gyroscope on RX, RY, RZ; resting level.
 Node MotionSensors(const std::string& name, int accelerometer, int accelerometerResolution, int gyroscope,
-                   int gyroscopeResolution, int interface)
+                   int gyroscopeResolution, int fuzz, int interface)
 {
     Node motion{name, {}, {}, {}, {INPUT_PROP_ACCELEROMETER}, {MSC_TIMESTAMP}, {}, {"ID_INPUT_ACCELEROMETER"},
                 interface};
     for (unsigned int code : {ABS_X, ABS_Y, ABS_Z})
-        motion.axes.push_back({code, -accelerometer, accelerometer, code == ABS_Z ? accelerometerResolution : 0, 16,
+        motion.axes.push_back({code, -accelerometer, accelerometer, code == ABS_Z ? accelerometerResolution : 0, fuzz,
                                0, accelerometerResolution});
     for (unsigned int code : {ABS_RX, ABS_RY, ABS_RZ})
-        motion.axes.push_back({code, -gyroscope, gyroscope, 0, 16, 0, gyroscopeResolution});
+        motion.axes.push_back({code, -gyroscope, gyroscope, 0, fuzz, 0, gyroscopeResolution});
     return motion;
 }
 
@@ -96,7 +96,7 @@ std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
                   {},
                   {"ID_INPUT_TOUCHPAD"},
                   interface};
-    Node motion = MotionSensors(name + " Motion Sensors", 32768, 8192, 2097152, 1024, interface);
+    Node motion = MotionSensors(name + " Motion Sensors", 32768, 8192, 2097152, 1024, 16, interface);
     Node pad{name,
              {{ABS_X, 0, 255, 128}, {ABS_Y, 0, 255, 128}, {ABS_Z, 0, 255}, {ABS_RX, 0, 255, 128},
               {ABS_RY, 0, 255, 128}, {ABS_RZ, 0, 255}, {ABS_HAT0X, -1, 1}, {ABS_HAT0Y, -1, 1}},
@@ -132,6 +132,11 @@ std::vector<Node> DualShock3Nodes(const std::string& name)
     return {motion, pad};
 }
 
+// hid-wiimote-modules.c: the keys, accelerometer and IR modules in the order
+// a Wii Remote's modules probe (wiimod_keys, wiimod_accel, wiimod_ir), the
+// extension's node when it is plugged in. The accelerometer reports on RX, RY
+// and RZ without INPUT_PROP_ACCELEROMETER, so udev's input_id calls it (like
+// the IR node) a joystick.
 std::vector<Node> WiiRemoteNodes(Node extension)
 {
     Node core{"Nintendo Wii Remote",
@@ -146,10 +151,10 @@ std::vector<Node> WiiRemoteNodes(Node extension)
                        {{ABS_RX, -500, 500, 0, 2, 4}, {ABS_RY, -500, 500, 0, 2, 4}, {ABS_RZ, -500, 500, 100, 2, 4}},
                        {},
                        {},
-                       {INPUT_PROP_ACCELEROMETER},
                        {},
                        {},
-                       {"ID_INPUT_ACCELEROMETER"}};
+                       {},
+                       {"ID_INPUT_JOYSTICK"}};
     Node ir{"Nintendo Wii Remote IR", {}, {}, {}, {}, {}, {}, {"ID_INPUT_JOYSTICK"}};
     for (unsigned int hat = 0; hat < 4; ++hat) {
         ir.axes.push_back({ABS_HAT0X + 2 * hat, 0, 1023, 1023, 2, 4});
@@ -193,6 +198,11 @@ std::vector<Controller> MakeTable()
                          {Xbox360Pad("Xbox 360 Wireless Receiver (XBOX)", 0, true),
                           Xbox360Pad("Xbox 360 Wireless Receiver (XBOX)", 2, true)}),
                      Abs(1, ABS_X, -20000), Key(1, BTN_TRIGGER_HAPPY3)});
+    // Firmware 3.x over Bluetooth, hid-generic (hid-input.c: fuzz and flat a
+    // 256th and a 16th of a gamepad axis's range): the evtest in
+    // github.com/paroj/xpad/issues/79 (17 keys with KEY_BACK and KEY_HOMEPAGE)
+    // and SDL's mapping 050000005e040000fd02000003090000 (6 axes: the sticks on
+    // X, Y, Z, RZ, the triggers on GAS and BRAKE; guide b16, back b15).
     table.push_back({Bluetooth("XboxOneSBluetooth", 0x045e, 0x02fd, 0x0903, "98:7a:14:11:22:33",
                                {Node{"Xbox Wireless Controller",
                                      {{ABS_X, 0, 65535, 32768, 255, 4095},
@@ -203,7 +213,7 @@ std::vector<Controller> MakeTable()
                                       {ABS_BRAKE, 0, 1023, 0, 3, 63},
                                       {ABS_HAT0X, -1, 1},
                                       {ABS_HAT0Y, -1, 1}},
-                                     Join({kFifteenGamepadButtons, {KEY_BACK}}),
+                                     Join({kFifteenGamepadButtons, {KEY_BACK, KEY_HOMEPAGE}}),
                                      {},
                                      {},
                                      {MSC_SCAN},
@@ -224,33 +234,33 @@ std::vector<Controller> MakeTable()
                                DualShock3Nodes("Sony PLAYSTATION(R)3 Controller")),
                      Abs(1, ABS_X, 0), Key(1, BTN_SOUTH)});
     {
-        Node keyboard{"Valve Software Wireless Steam Controller Keyboard",
-                      {},
-                      Range(KEY_ESC, KEY_KPDOT),
-                      {},
-                      {},
-                      {MSC_SCAN},
-                      {},
-                      {"ID_INPUT_KEY", "ID_INPUT_KEYBOARD"},
-                      0};
-        Node mouse{"Valve Software Wireless Steam Controller Mouse",
-                   {},
-                   {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE},
-                   {REL_X, REL_Y, REL_WHEEL},
-                   {},
-                   {},
-                   {},
-                   {"ID_INPUT_MOUSE"},
-                   0};
+        // The receiver: interface 0 is its lizard-mode keyboard and mouse in
+        // one HID device that hid-steam hands to hid-input without a node per
+        // application, so one node named for the USB strings ("the global
+        // mouse/keyboard device from the receiver",
+        // github.com/cvuchener/steamcontroller-linux-kernel/issues/2);
+        // interfaces 1-4 are the pads' vendor interfaces, and hid-steam.c
+        // (steam_input_register) registers "Wireless Steam Controller" on the
+        // first when a pad connects.
+        Node lizard{"Valve Software Steam Controller",
+                    {},
+                    Join({Range(KEY_ESC, KEY_KPDOT), {BTN_LEFT, BTN_RIGHT, BTN_MIDDLE}}),
+                    {REL_X, REL_Y, REL_WHEEL},
+                    {},
+                    {MSC_SCAN},
+                    {},
+                    {"ID_INPUT_KEY", "ID_INPUT_KEYBOARD", "ID_INPUT_MOUSE"},
+                    0};
+        constexpr int kPadFuzz = 256, kStickResolution = 51, kPadResolution = 1638, kTriggerResolution = 51;
         Node pad{"Wireless Steam Controller",
-                 {{ABS_X, -32767, 32767},
-                  {ABS_Y, -32767, 32767},
-                  {ABS_RX, -32767, 32767},
-                  {ABS_RY, -32767, 32767},
-                  {ABS_HAT0X, -32767, 32767},
-                  {ABS_HAT0Y, -32767, 32767},
-                  {ABS_HAT2X, 0, 255},
-                  {ABS_HAT2Y, 0, 255}},
+                 {{ABS_X, -32767, 32767, 0, 0, 0, kStickResolution},
+                  {ABS_Y, -32767, 32767, 0, 0, 0, kStickResolution},
+                  {ABS_RX, -32767, 32767, 0, kPadFuzz, 0, kPadResolution},
+                  {ABS_RY, -32767, 32767, 0, kPadFuzz, 0, kPadResolution},
+                  {ABS_HAT0X, -32767, 32767, 0, kPadFuzz, 0, kPadResolution},
+                  {ABS_HAT0Y, -32767, 32767, 0, kPadFuzz, 0, kPadResolution},
+                  {ABS_HAT2X, 0, 255, 0, 0, 0, kTriggerResolution},
+                  {ABS_HAT2Y, 0, 255, 0, 0, 0, kTriggerResolution}},
                  Join({{BTN_A, BTN_B, BTN_X, BTN_Y, BTN_TL, BTN_TR, BTN_TL2, BTN_TR2, BTN_SELECT, BTN_START, BTN_MODE,
                         BTN_THUMBL, BTN_THUMBR, BTN_THUMB, BTN_THUMB2, BTN_GEAR_DOWN, BTN_GEAR_UP},
                        Range(BTN_DPAD_UP, BTN_DPAD_RIGHT)}),
@@ -261,9 +271,13 @@ std::vector<Controller> MakeTable()
                  {"ID_INPUT_JOYSTICK"},
                  1};
         table.push_back({Usb("SteamControllerDongle", 0x28de, 0x1142, 0x0111, "Valve Software",
-                             "Steam Controller", "", true, {keyboard, mouse, pad}),
-                         Abs(2, ABS_X, 30000), Key(2, BTN_GEAR_UP)});
+                             "Steam Controller", "", true, {lizard, pad}),
+                         Abs(1, ABS_X, 30000), Key(1, BTN_GEAR_UP)});
     }
+    // hid-nintendo.c (joycon_input_create): the pad, then the IMU with
+    // JC_IMU_MAX_ACCEL_MAG 32767 at 4096 a g, JC_IMU_MAX_GYRO_MAG 32767000 at
+    // 14247 a degree per second, fuzz 10, flat 0; sticks JC_MAX_STICK_MAG
+    // 32767, fuzz 250, flat 500; the d-pad a hat.
     table.push_back(
         {Usb("SwitchPro", 0x057e, 0x2009, 0x8111, "Nintendo Co., Ltd.", "Pro Controller", "000000000001", true,
              {Node{"Nintendo Switch Pro Controller",
@@ -280,9 +294,14 @@ std::vector<Controller> MakeTable()
                    {},
                    {},
                    {"ID_INPUT_JOYSTICK"}},
-              MotionSensors("Nintendo Switch Pro Controller IMU", 32767, 4096, 32767000, 14247, 0)}),
+              MotionSensors("Nintendo Switch Pro Controller IMU", 32767, 4096, 32767000, 14247, 10, 0)}),
          Abs(0, ABS_X, -30000), Key(0, BTN_Z)});
-    table.push_back({Bluetooth("WiiRemoteNunchuk", 0x057e, 0x0306, 0x8600, "00:1f:32:11:22:33",
+    // Version 0x600 as in the Classic Controller's evtest in
+    // github.com/RPCS3/rpcs3/issues/8089; the Nunchuk's stick on HAT0 at
+    // -120..120 and its accelerometer on RX, RY, RZ (wiimod_nunchuk_probe), the
+    // Classic Controller's sticks and triggers on HAT1-HAT3 at -30..30, fuzz 1,
+    // flat 1 (wiimod_classic_probe).
+    table.push_back({Bluetooth("WiiRemoteNunchuk", 0x057e, 0x0306, 0x0600, "00:1f:32:11:22:33",
                                WiiRemoteNodes(Node{"Nintendo Wii Remote Nunchuk",
                                                    {{ABS_HAT0X, -120, 120, 0, 2, 4},
                                                     {ABS_HAT0Y, -120, 120, 0, 2, 4},
@@ -296,7 +315,7 @@ std::vector<Controller> MakeTable()
                                                    {},
                                                    {"ID_INPUT_JOYSTICK"}})),
                      Abs(3, ABS_HAT0X, 100), Key(0, BTN_1)});
-    table.push_back({Bluetooth("WiiRemoteClassic", 0x057e, 0x0306, 0x8600, "00:1f:32:44:55:66",
+    table.push_back({Bluetooth("WiiRemoteClassic", 0x057e, 0x0306, 0x0600, "00:1f:32:44:55:66",
                                WiiRemoteNodes(Node{"Nintendo Wii Remote Classic Controller",
                                                    {{ABS_HAT1X, -30, 30, 0, 1, 1},
                                                     {ABS_HAT1Y, -30, 30, 0, 1, 1},
@@ -313,31 +332,48 @@ std::vector<Controller> MakeTable()
                                                    {},
                                                    {"ID_INPUT_JOYSTICK", "ID_INPUT_KEY"}})),
                      Abs(3, ABS_HAT1X, -25), Key(3, KEY_NEXT)});
-    table.push_back({Usb("RacingWheel", 0x044f, 0xb677, 0x0111, "Thrustmaster", "T150 Racing Wheel", "", true,
-                         {Node{"Thrustmaster T150 Racing Wheel",
-                               {{ABS_X, 0, 65535, 32768},
-                                {ABS_RZ, 0, 1023},
-                                {ABS_GAS, 0, 1023},
-                                {ABS_BRAKE, 0, 1023},
+    // Logitech G29 in its own mode under hid-logitech (hid-lg.c, hid-lg4ff.c):
+    // /proc/bus/input/devices in github.com/dbcometto/ros_g29_force_feedback
+    // (bens-notes.md: 046d:c24f version 0111, ABS=30027, KEY=1ff .. ffff00000000
+    // .., MSC=10: X, Y, Z, RZ, the hat and 25 buttons); the wheel on X
+    // (0..65535, fuzz 255, flat 4095 as in the G923's evtest in
+    // github.com/mescon/logitech-trueforce-linux-driver/issues/67), the
+    // pedals on Z (gas), RZ (brake) and Y (clutch), 0..255, resting at 255
+    // and going to 0 when pressed (the same thread; jayhsu0627/BLUE_hardware
+    // doc/Python.md).
+    table.push_back({Usb("RacingWheel", 0x046d, 0xc24f, 0x0111, "Logitech", "G29 Driving Force Racing Wheel", "", true,
+                         {Node{"Logitech G29 Driving Force Racing Wheel",
+                               {{ABS_X, 0, 65535, 32768, 255, 4095},
+                                {ABS_Y, 0, 255, 255, 0, 15},
+                                {ABS_Z, 0, 255, 255, 0, 15},
+                                {ABS_RZ, 0, 255, 255, 0, 15},
                                 {ABS_HAT0X, -1, 1},
                                 {ABS_HAT0Y, -1, 1}},
-                               Range(BTN_TRIGGER, BTN_BASE6),
+                               Join({Range(BTN_TRIGGER, BTN_DEAD), Range(BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY9)}),
                                {},
                                {},
-                               {},
+                               {MSC_SCAN},
                                {},
                                {"ID_INPUT_JOYSTICK"}}}),
-                     Abs(0, ABS_X, 10000), Key(0, BTN_TRIGGER)});
-    table.push_back({Usb("FlightStick", 0x06a3, 0x0762, 0x0110, "Saitek", "Saitek X52 Pro Flight Control System", "",
-                         true,
-                         {Node{"Saitek PLC Saitek X52 Pro Flight Control System",
+                     Abs(0, ABS_X, 10000), Key(0, BTN_TRIGGER_HAPPY9)});
+    // Logitech-made X52 Pro: USB strings "Logitech" / "X52 Professional
+    // H.O.T.A.S.", two CDC interfaces before the HID one
+    // (github.com/nirenjan/libx52/issues/47 and /50); its report
+    // (libx52 docs/specs/x52pro_controller_map.md): X, Y, twist 10 bits,
+    // throttle, two rotaries and a slider 8 bits, 39 buttons, a hat, the
+    // thumb mouse 4+4 bits on the Game Controls page, which hid-input puts on
+    // ABS_MISC and ABS_MISC+1 (libx52 issue 40). Joystick application: fuzz and
+    // flat a 256th and a 16th of the range; buttons past 16 on
+    // BTN_TRIGGER_HAPPY.
+    table.push_back({Usb("FlightStick", 0x06a3, 0x0762, 0x0111, "Logitech", "X52 Professional H.O.T.A.S.", "", true,
+                         {Node{"Logitech X52 Professional H.O.T.A.S.",
                                {{ABS_X, 0, 1023, 512, 3, 63},
                                 {ABS_Y, 0, 1023, 512, 3, 63},
-                                {ABS_Z, 0, 255},
-                                {ABS_RX, 0, 255},
-                                {ABS_RY, 0, 255},
+                                {ABS_Z, 0, 255, 0, 0, 15},
+                                {ABS_RX, 0, 255, 0, 0, 15},
+                                {ABS_RY, 0, 255, 0, 0, 15},
                                 {ABS_RZ, 0, 1023, 512, 3, 63},
-                                {ABS_THROTTLE, 0, 255},
+                                {ABS_THROTTLE, 0, 255, 0, 0, 15},
                                 {ABS_HAT0X, -1, 1},
                                 {ABS_HAT0Y, -1, 1},
                                 {ABS_MISC, 0, 15, 7},
@@ -347,25 +383,16 @@ std::vector<Controller> MakeTable()
                                {},
                                {MSC_SCAN},
                                {},
-                               {"ID_INPUT_JOYSTICK"}}}),
+                               {"ID_INPUT_JOYSTICK"},
+                               2}}),
                      Abs(0, ABS_X, 1000), Key(0, BTN_TRIGGER_HAPPY23)});
-    table.push_back({Usb("EightBitDoPro2", 0x2dc8, 0x6003, 0x0001, "8BitDo", "8BitDo Pro 2", "E417D8A7C2B1", true,
-                         {Node{"8BitDo Pro 2",
-                               {{ABS_X, 0, 255, 127},
-                                {ABS_Y, 0, 255, 127},
-                                {ABS_Z, 0, 255, 127},
-                                {ABS_RZ, 0, 255, 127},
-                                {ABS_GAS, 0, 255},
-                                {ABS_BRAKE, 0, 255},
-                                {ABS_HAT0X, -1, 1},
-                                {ABS_HAT0Y, -1, 1}},
-                               kFifteenGamepadButtons,
-                               {},
-                               {},
-                               {MSC_SCAN},
-                               {},
-                               {"ID_INPUT_JOYSTICK"}}}),
-                     Abs(0, ABS_X, 0), Key(0, BTN_TR2)});
+    // 8BitDo Pro 2 in X-input mode: xpad.c's table entry 2dc8:3106
+    // "8BitDo Ultimate Wireless / Pro 2 Wired Controller", XTYPE_XBOX360, so
+    // xpad's Xbox 360 layout; version 0x0114 as in SDL's mapping
+    // 03000000c82d00000631000014010000.
+    table.push_back({Usb("EightBitDoPro2", 0x2dc8, 0x3106, 0x0114, "8BitDo", "8BitDo Pro 2 Wired Controller", "",
+                         false, {Xbox360Pad("8BitDo Ultimate Wireless / Pro 2 Wired Controller", 0, false)}),
+                     Abs(0, ABS_X, -25000), Key(0, BTN_TR)});
     table.push_back(
         {Usb("UsbKeyboardWithMediaKeys", 0x045e, 0x0750, 0x0111, "Microsoft", "Wired Keyboard 600", "", true,
              {Node{"Microsoft Wired Keyboard 600",

@@ -36,6 +36,17 @@ bool IsJoystick(const Node& node)
     return std::find(node.classes.begin(), node.classes.end(), "ID_INPUT_JOYSTICK") != node.classes.end();
 }
 
+// A joystick node a person steers with, not a motion sensor: hid-wiimote's
+// accelerometer is a joystick to udev yet has nothing but RX, RY and RZ.
+bool IsController(const Node& node)
+{
+    std::vector<unsigned int> codes;
+    for (const controllers::Axis& axis : node.axes)
+        codes.push_back(axis.code);
+    const bool rotationAlone = node.keys.empty() && codes == std::vector<unsigned int>{ABS_RX, ABS_RY, ABS_RZ};
+    return IsJoystick(node) && !rotationAlone;
+}
+
 bool IsButton(unsigned int code)
 {
     return (code >= BTN_MISC && code < KEY_OK) || (code >= BTN_DPAD_UP && code <= BTN_DPAD_RIGHT) ||
@@ -43,14 +54,15 @@ bool IsButton(unsigned int code)
 }
 
 // Where each node of the devices (in the order they were added) stands in the
-// device list: joystick nodes first, then the others, each in node order.
+// device list: game controller nodes first, then the others, each in node
+// order.
 std::vector<std::pair<size_t, size_t>> ListOrder(const std::vector<Device>& devices)
 {
     std::vector<std::pair<size_t, size_t>> order;
     for (bool joysticks : {true, false})
         for (size_t d = 0; d < devices.size(); ++d)
             for (size_t n = 0; n < devices[d].nodes.size(); ++n)
-                if (IsJoystick(devices[d].nodes[n]) == joysticks)
+                if (IsController(devices[d].nodes[n]) == joysticks)
                     order.emplace_back(d, n);
     return order;
 }
@@ -467,6 +479,45 @@ TEST_F(BindingByMovement, MotionSensorsAreListedButNeverTaken)
     EXPECT_EQ(HIDGetElementValue(motion, ElementWithUsage(motion, 1, 0x32)), 30000) << "listed and read all the same";
 }
 
+// A Wii Remote's accelerometer has no accelerometer property and udev calls
+// it a joystick; tilting the remote before pressing A still binds A.
+TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
+{
+    const Device& wii = DeviceLabelled("WiiRemoteNunchuk");
+    Testbed bed;
+    const std::vector<std::string> nodes = bed.Add(wii);
+    Build(false);
+    pRecDevice accelerometer = DeviceOf({wii}, 0, 1);
+    EXPECT_EQ(accelerometer->usagePage, kHIDPageSensor);
+    EXPECT_STREQ(accelerometer->product, "Nintendo Wii Remote Accelerometer");
+    bed.Play(nodes, {{{1, EV_ABS, ABS_RX, 400}, 0.2}, {{0, EV_KEY, BTN_A, 1}, 0.5}});
+    pRecDevice bound = nullptr;
+    pRecElement element = nullptr;
+    ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
+    EXPECT_EQ(bound, DeviceOf({wii}, 0, 0));
+    EXPECT_STREQ(element->name, "South Button (A, Cross)");
+    EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, 1, 0x33)), 400);
+}
+
+// A G29's pedals rest at 255 and go down when pressed: nothing is taken at
+// rest, the brake when it is pressed.
+TEST_F(BindingByMovement, PedalsRestingAtTheTopAreTakenWhenPressed)
+{
+    const Device& wheel = DeviceLabelled("RacingWheel");
+    Testbed bed;
+    const std::vector<std::string> nodes = bed.Add(wheel);
+    Build(false);
+    bed.Play(nodes, {{{0, EV_ABS, ABS_RZ, 40}, 0.4}});
+    pRecDevice bound = nullptr;
+    pRecElement element = nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "nothing taken at rest";
+    EXPECT_EQ(element->usagePage, 1);
+    EXPECT_EQ(element->usage, 0x35) << "the brake";
+    EXPECT_EQ(HIDGetElementValue(bound, element), 40);
+}
+
 // An axis whose range is reversed or empty would count as moved at rest.
 TEST_F(BindingByMovement, AxesWithAnEmptyOrReversedRangeAreNeverTaken)
 {
@@ -512,7 +563,7 @@ protected:
 
 TEST_F(ControllerElements, TriggersOnHatAxesPaddlesGasAndBrake)
 {
-    pRecDevice steam = Only("SteamControllerDongle", 2);
+    pRecDevice steam = Only("SteamControllerDongle", 1);
     for (const char* name : {"Hat 2 X-Axis", "Hat 2 Y-Axis"}) {
         pRecElement trigger = FirstInput(steam, [&](pRecElement e) { return std::string(e->name) == name; });
         ASSERT_NE(trigger, nullptr) << name;
@@ -527,12 +578,25 @@ TEST_F(ControllerElements, TriggersOnHatAxesPaddlesGasAndBrake)
     });
     EXPECT_NE(paddle, nullptr) << "named as the configuration window shows it";
 
-    pRecDevice wheel = Only("RacingWheel", 0);
-    pRecElement gas = ElementWithUsage(wheel, 0x02, 0xC4), brake = ElementWithUsage(wheel, 0x02, 0xC5);
+    pRecDevice xbox = Only("XboxOneSBluetooth", 0);
+    pRecElement gas = ElementWithUsage(xbox, 0x02, 0xC4), brake = ElementWithUsage(xbox, 0x02, 0xC5);
     ASSERT_NE(gas, nullptr);
     ASSERT_NE(brake, nullptr);
     EXPECT_EQ(gas->max, 1023);
     EXPECT_STREQ(brake->name, "Brake");
+    pRecElement home = ElementWithUsage(xbox, 0x0C, 0x223);
+    ASSERT_NE(home, nullptr) << "the Xbox button, KEY_HOMEPAGE";
+    EXPECT_STREQ(home->name, "Home Page");
+
+    // A G29's pedals: clutch, gas and brake on Y, Z and RZ, at rest at the top.
+    pRecDevice wheel = Only("RacingWheel", 0);
+    for (int32_t usage : {0x31, 0x32, 0x35}) {
+        pRecElement pedal = ElementWithUsage(wheel, 1, usage);
+        ASSERT_NE(pedal, nullptr) << usage;
+        EXPECT_EQ(pedal->max, 255);
+        EXPECT_EQ(HIDGetElementValue(wheel, pedal), 255) << usage;
+    }
+    EXPECT_EQ(wheel->buttons, 25);
 }
 
 TEST_F(ControllerElements, WiiExtensionsSticksAreAxesAndItsButtonsAreAllThere)

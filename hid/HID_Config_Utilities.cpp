@@ -54,7 +54,8 @@ pRecDevice FindDevice(Match match)
 
 Boolean HIDCanConfigureElement(pRecDevice pDevice, pRecElement pElement)
 {
-    return pDevice && pElement && pDevice->usagePage != kHIDPageSensor && pElement->min < pElement->max;
+    return pDevice && pElement && pDevice->usagePage != kHIDPageSensor && pElement->usagePage != kHIDPageSensor &&
+           pElement->min < pElement->max;
 }
 
 Boolean HIDHaveConfigurableElement()

@@ -29,8 +29,10 @@ constexpr int32_t kSaveHIDBytes = 36;
 constexpr int32_t kHIDPageSensor = 0x20;
 
 // Whether binding by movement may take the element: not one of a motion
-// sensor, and not an axis whose range is empty or reversed (its share of the
-// range would be zero or negative, so it would count as moved at rest).
+// sensor nor a motion axis of another device (a Wii Nunchuk's accelerometer
+// beside its stick), and not an axis whose range is empty or reversed (its
+// share of the range would be zero or negative, so it would count as moved at
+// rest).
 Boolean HIDCanConfigureElement(pRecDevice pDevice, pRecElement pElement);
 
 // Whether some device of the list has an element binding by movement may take.

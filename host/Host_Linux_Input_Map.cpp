@@ -91,18 +91,27 @@ udev_device* InputDevice(udev_device* node)
     return udev_device_get_parent_with_subsystem_devtype(node, "input", nullptr);
 }
 
-// A node with RX, RY and RZ and nothing else to move or press: the Wii
-// Remote's accelerometer and its Motion Plus gyroscope. hid-wiimote reports
-// them so without INPUT_PROP_ACCELEROMETER, and udev calls them joysticks.
+// hid-wiimote reports the accelerometers of the Wii Remote and of its Nunchuk
+// (and the Motion Plus gyroscope) on RX, RY and RZ of nodes without X and Y,
+// and without INPUT_PROP_ACCELEROMETER: those three axes move with the hand.
+template <typename Has>
+bool HandMotionAxes(Has has)
+{
+    return has(ABS_RX) && has(ABS_RY) && has(ABS_RZ) && !has(ABS_X) && !has(ABS_Y);
+}
+
+// A node with those axes and nothing else to move or press (the Wii Remote's
+// accelerometer, the Motion Plus) is a motion sensor, though udev calls it a
+// joystick.
 bool RotationAxesAlone(udev_device* input)
 {
     if (MaskHas(Attribute(input, "capabilities/ev"), EV_KEY) || MaskHas(Attribute(input, "capabilities/ev"), EV_REL))
         return false;
     const char* axes = Attribute(input, "capabilities/abs");
     for (unsigned int code = 0; code <= ABS_MAX; ++code)
-        if (MaskHas(axes, code) != (code >= ABS_RX && code <= ABS_RZ))
+        if (MaskHas(axes, code) && (code < ABS_RX || code > ABS_RZ))
             return false;
-    return true;
+    return HandMotionAxes([&](unsigned int code) { return MaskHas(axes, code); });
 }
 
 int Bus(udev_device* node)
@@ -346,6 +355,8 @@ std::pair<int32_t, int32_t> UsageOfKey(unsigned int code)
 std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
 {
     std::vector<LinuxElementInfo> elements;
+    const bool handMotion =
+        HandMotionAxes([&](unsigned int code) { return libevdev_has_event_code(evdev, EV_ABS, code) == 1; });
     for (unsigned int code = 0; code <= ABS_MAX; ++code) {
         if (IsMultitouch(code) || !libevdev_has_event_code(evdev, EV_ABS, code))
             continue;
@@ -362,9 +373,16 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
             continue;
         }
         const input_absinfo* info = libevdev_get_abs_info(evdev, code);
-        const auto [page, usage] = AxisUsage(code);
+        auto [page, usage] = AxisUsage(code);
+        std::string name = page == kLinuxPageGenericDesktop ? "" : AxisName(code);
+        if (handMotion && code >= ABS_RX && code <= ABS_RZ) {
+            // The Sensor page's acceleration axes X, Y, Z.
+            page = kLinuxPageSensor;
+            usage = int32_t(0x453 + code - ABS_RX);
+            name = std::string("Motion ") + char('X' + code - ABS_RX);
+        }
         elements.push_back({kLinuxMisc, page, usage, info ? info->minimum : 0, info ? info->maximum : 0, false, false,
-                            page == kLinuxPageGenericDesktop ? "" : AxisName(code), {LinuxSource::kAbsolute, code}});
+                            name, {LinuxSource::kAbsolute, code}});
     }
     for (unsigned int code = REL_X; code <= REL_WHEEL; ++code) {
         if (!libevdev_has_event_code(evdev, EV_REL, code))

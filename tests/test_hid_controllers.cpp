@@ -480,7 +480,8 @@ TEST_F(BindingByMovement, MotionSensorsAreListedButNeverTaken)
 }
 
 // A Wii Remote's accelerometer has no accelerometer property and udev calls
-// it a joystick; tilting the remote before pressing A still binds A.
+// it a joystick; tilting the remote before pressing A still binds A, and
+// tilting the Nunchuk before moving its stick binds the stick.
 TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
 {
     const Device& wii = DeviceLabelled("WiiRemoteNunchuk");
@@ -496,7 +497,23 @@ TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
     ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
     EXPECT_EQ(bound, DeviceOf({wii}, 0, 0));
     EXPECT_STREQ(element->name, "South Button (A, Cross)");
-    EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, 1, 0x33)), 400);
+    EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, kHIDPageSensor, 0x453)), 400);
+    HIDReleaseDeviceList();
+
+    // The Nunchuk's accelerometer shares its node with the stick and C and Z:
+    // tilting it on the way to the stick does not take it either.
+    Testbed second;
+    const std::vector<std::string> secondNodes = second.Add(wii);
+    Build(false);
+    pRecDevice nunchuk = DeviceOf({wii}, 0, 3);
+    pRecElement tilt = ElementWithUsage(nunchuk, kHIDPageSensor, 0x453);
+    ASSERT_NE(tilt, nullptr) << "listed as what it is";
+    EXPECT_STREQ(tilt->name, "Motion X");
+    second.Play(secondNodes, {{{3, EV_ABS, ABS_RX, -450}, 0.2}, {{3, EV_ABS, ABS_HAT0X, 100}, 0.5}});
+    ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
+    EXPECT_EQ(bound, nunchuk);
+    EXPECT_STREQ(element->name, "Hat 0 X-Axis") << "the stick";
+    EXPECT_EQ(HIDGetElementValue(nunchuk, tilt), -450);
 }
 
 // A G29's pedals rest at 255 and go down when pressed: nothing is taken at

@@ -204,8 +204,19 @@ void HIDFindSavedElement(const recSaveHID& record, pRecDevice* ppDevice, pRecEle
             element = FindElement(device, record, true);
     }
     if (!device && record.vendorID && record.productID) {
-        device = FindDevice(
-            [&](pRecDevice d) { return d->vendorID == record.vendorID && d->productID == record.productID; });
+        // A device of the same model elsewhere. Of its nodes (a pad and its
+        // touchpad, a Wii Remote's IR camera, buttons and Nunchuk) the one of
+        // the saved kind whose element under the saved cookie is the saved
+        // control; else the first.
+        auto sameModel = [&](pRecDevice d) { return d->vendorID == record.vendorID && d->productID == record.productID; };
+        device = FindDevice([&](pRecDevice d) {
+            if (!sameModel(d) || d->usage != record.usage || d->usagePage != record.usagePage)
+                return false;
+            const pRecElement e = FindElement(d, record, true);
+            return e && e->cookie == record.cookie && SameUsage(e, record);
+        });
+        if (!device)
+            device = FindDevice(sameModel);
         if (device)
             element = FindElement(device, record, true);
     }

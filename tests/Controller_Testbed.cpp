@@ -132,11 +132,13 @@ std::vector<Node> DualShock3Nodes(const std::string& name)
     return {motion, pad};
 }
 
-// hid-wiimote-modules.c: the keys, accelerometer and IR modules in the order
-// a Wii Remote's modules probe (wiimod_keys, wiimod_accel, wiimod_ir), the
-// extension's node when it is plugged in. The accelerometer reports on RX, RY
-// and RZ without INPUT_PROP_ACCELEROMETER, so udev's input_id calls it (like
-// the IR node) a joystick.
+// hid-wiimote: wiimote_modules_load probes a Wii Remote's modules (keys,
+// rumble, battery, LEDs, accelerometer, IR); the accelerometer's and the IR
+// camera's probes register their nodes, the keys' node is registered after
+// all of them; the extension's node comes when it is detected. The
+// accelerometer reports on RX, RY and RZ without INPUT_PROP_ACCELEROMETER
+// (hid-wiimote-modules.c, wiimod_accel_probe), so udev's input_id calls it
+// (like the IR node) a joystick.
 std::vector<Node> WiiRemoteNodes(Node extension)
 {
     Node core{"Nintendo Wii Remote",
@@ -160,7 +162,7 @@ std::vector<Node> WiiRemoteNodes(Node extension)
         ir.axes.push_back({ABS_HAT0X + 2 * hat, 0, 1023, 1023, 2, 4});
         ir.axes.push_back({ABS_HAT0Y + 2 * hat, 0, 767, 1023, 2, 4});
     }
-    return {core, accelerometer, ir, extension};
+    return {accelerometer, ir, core, extension};
 }
 
 // Keys of a full-size keyboard whose report covers usages 0 to 0xFF.
@@ -314,7 +316,7 @@ std::vector<Controller> MakeTable()
                                                    {},
                                                    {},
                                                    {"ID_INPUT_JOYSTICK"}})),
-                     Abs(3, ABS_HAT0X, 100), Key(0, BTN_1)});
+                     Abs(3, ABS_HAT0X, 100), Key(2, BTN_1)});
     table.push_back({Bluetooth("WiiRemoteClassic", 0x057e, 0x0306, 0x0600, "00:1f:32:44:55:66",
                                WiiRemoteNodes(Node{"Nintendo Wii Remote Classic Controller",
                                                    {{ABS_HAT1X, -30, 30, 0, 1, 1},

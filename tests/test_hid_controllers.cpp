@@ -419,16 +419,21 @@ TEST_F(ControllerIdentity, IdenticalPadsKeepTheirOwnBindings)
 // itself, not the touchpad or the lizard-mode keyboard registered before it.
 TEST_F(ControllerIdentity, APadMovedToAnotherPortIsFoundByModel)
 {
-    for (const char* label : {"DualShock4Usb", "SteamControllerDongle"}) {
-        SCOPED_TRACE(label);
-        const controllers::Controller& controller = ControllerLabelled(label);
+    struct Moved {
+        const char* label;
+        std::string first, second; // ports, or for Bluetooth two pads' addresses
+    };
+    for (const Moved& moved : {Moved{"DualShock4Usb", "1-1", "3-2"}, Moved{"SteamControllerDongle", "1-1", "3-2"},
+                               Moved{"WiiRemoteNunchuk", "00:1f:32:11:22:33", "00:1f:32:77:88:99"}}) {
+        SCOPED_TRACE(moved.label);
+        const controllers::Controller& controller = ControllerLabelled(moved.label);
         for (bool desktop : {false, true}) {
             Binding before;
             std::FILE* file = std::tmpfile();
             ASSERT_NE(file, nullptr);
             {
                 Testbed bed;
-                const std::vector<std::string> nodes = bed.Add(controllers::At(controller.device, "1-1"));
+                const std::vector<std::string> nodes = bed.Add(controllers::At(controller.device, moved.first));
                 bed.SetDesktopUser(desktop);
                 Build(desktop);
                 bed.Play(nodes, {{controller.steer, 0.15}});
@@ -439,9 +444,9 @@ TEST_F(ControllerIdentity, APadMovedToAnotherPortIsFoundByModel)
                 HIDSaveElementConfig(file, bound, element, 1);
                 HIDReleaseDeviceList();
             }
-            Testbed moved;
-            moved.Add(controllers::At(controller.device, "3-2"));
-            moved.SetDesktopUser(desktop);
+            Testbed other;
+            other.Add(controllers::At(controller.device, moved.second));
+            other.SetDesktopUser(desktop);
             Build(desktop);
             std::rewind(file);
             pRecDevice found = nullptr;
@@ -488,14 +493,14 @@ TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
     Testbed bed;
     const std::vector<std::string> nodes = bed.Add(wii);
     Build(false);
-    pRecDevice accelerometer = DeviceOf({wii}, 0, 1);
+    pRecDevice accelerometer = DeviceOf({wii}, 0, 0);
     EXPECT_EQ(accelerometer->usagePage, kHIDPageSensor);
     EXPECT_STREQ(accelerometer->product, "Nintendo Wii Remote Accelerometer");
-    bed.Play(nodes, {{{1, EV_ABS, ABS_RX, 400}, 0.2}, {{0, EV_KEY, BTN_A, 1}, 0.5}});
+    bed.Play(nodes, {{{0, EV_ABS, ABS_RX, 400}, 0.2}, {{2, EV_KEY, BTN_A, 1}, 0.5}});
     pRecDevice bound = nullptr;
     pRecElement element = nullptr;
     ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
-    EXPECT_EQ(bound, DeviceOf({wii}, 0, 0));
+    EXPECT_EQ(bound, DeviceOf({wii}, 0, 2));
     EXPECT_STREQ(element->name, "South Button (A, Cross)");
     EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, kHIDPageSensor, 0x453)), 400);
     HIDReleaseDeviceList();
@@ -621,7 +626,7 @@ TEST_F(ControllerElements, WiiExtensionsSticksAreAxesAndItsButtonsAreAllThere)
     pRecDevice nunchuk = Only("WiiRemoteNunchuk", 3);
     EXPECT_EQ(ElementWithUsage(nunchuk, 1, 0x39), nullptr) << "-120..120 is a stick, not a hat";
     EXPECT_EQ(HIDGetElementValue(nunchuk, ElementWithUsage(nunchuk, 0xFF00, ABS_HAT0X)), 0);
-    pRecDevice remote = DeviceOf({DeviceLabelled("WiiRemoteNunchuk")}, 0, 0);
+    pRecDevice remote = DeviceOf({DeviceLabelled("WiiRemoteNunchuk")}, 0, 2);
     EXPECT_NE(ElementWithUsage(remote, 9, 1), nullptr) << "BTN_1";
     pRecElement plus = ElementWithUsage(remote, 0x0C, 0x1A3);
     ASSERT_NE(plus, nullptr) << "KEY_NEXT";

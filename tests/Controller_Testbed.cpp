@@ -80,6 +80,10 @@ Node MotionSensors(const std::string& name, int accelerometer, int accelerometer
     return motion;
 }
 
+// hid-sony.c: the touchpad (sony_register_touchpad, 1920x942, two slots) and
+// the motion sensors (sony_register_sensors: 4 g at DS4_ACC_RES_PER_G 8192,
+// 2048 degrees a second at DS4_GYRO_RES_PER_DEG_S 1024, fuzz 16) are
+// registered from the input_configured hook, before the pad's own node.
 std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
 {
     Node touchpad{name + " Touchpad",
@@ -110,10 +114,12 @@ std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
     return {touchpad, motion, pad};
 }
 
+// hid-sony.c: sony_register_sensors (the Sixaxis's accelerometer, -512..511,
+// fuzz 4, SIXAXIS_ACC_RES_PER_G 113) before the pad's own node.
 std::vector<Node> DualShock3Nodes(const std::string& name)
 {
     Node motion{name + " Motion Sensors",
-                {{ABS_X, -512, 511, 0, 0, 0, 113}, {ABS_Y, -512, 511, 113, 0, 0, 113}, {ABS_Z, -512, 511, 0, 0, 0, 113}},
+                {{ABS_X, -512, 511, 0, 4, 0, 113}, {ABS_Y, -512, 511, 113, 4, 0, 113}, {ABS_Z, -512, 511, 0, 4, 0, 113}},
                 {},
                 {},
                 {INPUT_PROP_ACCELEROMETER},

@@ -51,6 +51,9 @@ std::vector<Axis> Sticks16()
             {ABS_RY, -32768, 32767, 0, 16, 128}};
 }
 
+// xpad.c: xpad_common_btn and xpad360_btn, sticks -32768..32767 with fuzz 16
+// and flat 128, triggers 0..255 on Z and RZ (xpad_set_up_abs), the d-pad a
+// hat or, with MAP_DPAD_TO_BUTTONS, four trigger-happy buttons.
 Node Xbox360Pad(const std::string& name, int interface, bool dpadButtons)
 {
     Node pad{name, Sticks16(), kXboxButtons, {}, {}, {}, {}, {"ID_INPUT_JOYSTICK"}, interface};
@@ -201,10 +204,13 @@ std::vector<Controller> MakeTable()
     table.push_back({Usb("Xbox360Wired", 0x045e, 0x028e, 0x0114, "\xC2\xA9Microsoft Corporation", "Controller",
                          "0843F2B", false, {Xbox360Pad("Microsoft X-Box 360 pad", 0, false)}),
                      Abs(0, ABS_X, 20000), Key(0, BTN_A)});
+    // xpad.c's table: 045e:0719 "Xbox 360 Wireless Receiver" (the "(XBOX)"
+    // name is 045e:0291's), MAP_DPAD_TO_BUTTONS, XTYPE_XBOX360W: a node per
+    // connected pad on its interface 0, 2, 4 or 6.
     table.push_back({Usb("Xbox360WirelessReceiver", 0x045e, 0x0719, 0x0100, "\xC2\xA9Microsoft Corporation",
                          "Xbox 360 Wireless Receiver for Windows", "E02F1950", false,
-                         {Xbox360Pad("Xbox 360 Wireless Receiver (XBOX)", 0, true),
-                          Xbox360Pad("Xbox 360 Wireless Receiver (XBOX)", 2, true)}),
+                         {Xbox360Pad("Xbox 360 Wireless Receiver", 0, true),
+                          Xbox360Pad("Xbox 360 Wireless Receiver", 2, true)}),
                      Abs(1, ABS_X, -20000), Key(1, BTN_TRIGGER_HAPPY3)});
     // Firmware 3.x over Bluetooth, hid-generic (hid-input.c: fuzz and flat a
     // 256th and a 16th of a gamepad axis's range): the evtest in

@@ -41,7 +41,16 @@ const std::vector<unsigned int> kPlayStationButtons = {BTN_SOUTH, BTN_EAST,   BT
                                                        BTN_MODE,  BTN_THUMBL, BTN_THUMBR};
 const std::vector<unsigned int> kFifteenGamepadButtons = Range(BTN_SOUTH, BTN_THUMBR);
 
-std::vector<Axis> Hat0() { return {{ABS_HAT0X, -1, 1}, {ABS_HAT0Y, -1, 1}}; }
+// The first hat pair, a d-pad.
+const Axis kHatX{ABS_HAT0X, -1, 1}, kHatY{ABS_HAT0Y, -1, 1};
+
+// An axis of a HID joystick or gamepad application: hid-input.c
+// (hidinput_configure_usage) gives it a fuzz of a 256th and a flat of a 16th
+// of its range.
+Axis HidAxis(unsigned int code, int min, int max, int rest = 0)
+{
+    return {code, min, max, rest, (max - min) >> 8, (max - min) >> 4};
+}
 
 std::vector<Axis> Sticks16()
 {
@@ -63,8 +72,7 @@ Node Xbox360Pad(const std::string& name, int interface, bool dpadButtons)
         for (unsigned int code = BTN_TRIGGER_HAPPY1; code <= BTN_TRIGGER_HAPPY4; ++code)
             pad.keys.push_back(code);
     } else {
-        for (const Axis& axis : Hat0())
-            pad.axes.push_back(axis);
+        pad.axes.insert(pad.axes.end(), {kHatX, kHatY});
     }
     return pad;
 }
@@ -106,7 +114,7 @@ std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
     Node motion = MotionSensors(name + " Motion Sensors", 32768, 8192, 2097152, 1024, 16, interface);
     Node pad{name,
              {{ABS_X, 0, 255, 128}, {ABS_Y, 0, 255, 128}, {ABS_Z, 0, 255}, {ABS_RX, 0, 255, 128},
-              {ABS_RY, 0, 255, 128}, {ABS_RZ, 0, 255}, {ABS_HAT0X, -1, 1}, {ABS_HAT0Y, -1, 1}},
+              {ABS_RY, 0, 255, 128}, {ABS_RZ, 0, 255}, kHatX, kHatY},
              kPlayStationButtons,
              {},
              {},
@@ -219,14 +227,9 @@ std::vector<Controller> MakeTable()
     // X, Y, Z, RZ, the triggers on GAS and BRAKE; guide b16, back b15).
     table.push_back({Bluetooth("XboxOneSBluetooth", 0x045e, 0x02fd, 0x0903, "98:7a:14:11:22:33",
                                {Node{"Xbox Wireless Controller",
-                                     {{ABS_X, 0, 65535, 32768, 255, 4095},
-                                      {ABS_Y, 0, 65535, 32768, 255, 4095},
-                                      {ABS_Z, 0, 65535, 32768, 255, 4095},
-                                      {ABS_RZ, 0, 65535, 32768, 255, 4095},
-                                      {ABS_GAS, 0, 1023, 0, 3, 63},
-                                      {ABS_BRAKE, 0, 1023, 0, 3, 63},
-                                      {ABS_HAT0X, -1, 1},
-                                      {ABS_HAT0Y, -1, 1}},
+                                     {HidAxis(ABS_X, 0, 65535, 32768), HidAxis(ABS_Y, 0, 65535, 32768),
+                                      HidAxis(ABS_Z, 0, 65535, 32768), HidAxis(ABS_RZ, 0, 65535, 32768),
+                                      HidAxis(ABS_GAS, 0, 1023), HidAxis(ABS_BRAKE, 0, 1023), kHatX, kHatY},
                                      Join({kFifteenGamepadButtons, {KEY_BACK, KEY_HOMEPAGE}}),
                                      {},
                                      {},
@@ -299,8 +302,8 @@ std::vector<Controller> MakeTable()
                     {ABS_Y, -32767, 32767, 0, 250, 500},
                     {ABS_RX, -32767, 32767, 0, 250, 500},
                     {ABS_RY, -32767, 32767, 0, 250, 500},
-                    {ABS_HAT0X, -1, 1},
-                    {ABS_HAT0Y, -1, 1}},
+                    kHatX,
+                    kHatY},
                    {BTN_SELECT, BTN_Z, BTN_THUMBL, BTN_START, BTN_MODE, BTN_THUMBR, BTN_SOUTH, BTN_EAST, BTN_NORTH,
                     BTN_WEST, BTN_TL, BTN_TR, BTN_TL2, BTN_TR2},
                    {},
@@ -357,12 +360,8 @@ std::vector<Controller> MakeTable()
     // doc/Python.md).
     table.push_back({Usb("RacingWheel", 0x046d, 0xc24f, 0x0111, "Logitech", "G29 Driving Force Racing Wheel", "", true,
                          {Node{"Logitech G29 Driving Force Racing Wheel",
-                               {{ABS_X, 0, 65535, 32768, 255, 4095},
-                                {ABS_Y, 0, 255, 255, 0, 15},
-                                {ABS_Z, 0, 255, 255, 0, 15},
-                                {ABS_RZ, 0, 255, 255, 0, 15},
-                                {ABS_HAT0X, -1, 1},
-                                {ABS_HAT0Y, -1, 1}},
+                               {HidAxis(ABS_X, 0, 65535, 32768), HidAxis(ABS_Y, 0, 255, 255), HidAxis(ABS_Z, 0, 255, 255),
+                                HidAxis(ABS_RZ, 0, 255, 255), kHatX, kHatY},
                                Join({Range(BTN_TRIGGER, BTN_DEAD), Range(BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY9)}),
                                {},
                                {},
@@ -381,17 +380,10 @@ std::vector<Controller> MakeTable()
     // BTN_TRIGGER_HAPPY.
     table.push_back({Usb("FlightStick", 0x06a3, 0x0762, 0x0111, "Logitech", "X52 Professional H.O.T.A.S.", "", true,
                          {Node{"Logitech X52 Professional H.O.T.A.S.",
-                               {{ABS_X, 0, 1023, 512, 3, 63},
-                                {ABS_Y, 0, 1023, 512, 3, 63},
-                                {ABS_Z, 0, 255, 0, 0, 15},
-                                {ABS_RX, 0, 255, 0, 0, 15},
-                                {ABS_RY, 0, 255, 0, 0, 15},
-                                {ABS_RZ, 0, 1023, 512, 3, 63},
-                                {ABS_THROTTLE, 0, 255, 0, 0, 15},
-                                {ABS_HAT0X, -1, 1},
-                                {ABS_HAT0Y, -1, 1},
-                                {ABS_MISC, 0, 15, 7},
-                                {ABS_MISC + 1, 0, 15, 7}},
+                               {HidAxis(ABS_X, 0, 1023, 512), HidAxis(ABS_Y, 0, 1023, 512), HidAxis(ABS_Z, 0, 255),
+                                HidAxis(ABS_RX, 0, 255), HidAxis(ABS_RY, 0, 255), HidAxis(ABS_RZ, 0, 1023, 512),
+                                HidAxis(ABS_THROTTLE, 0, 255), kHatX, kHatY, HidAxis(ABS_MISC, 0, 15, 7),
+                                HidAxis(ABS_MISC + 1, 0, 15, 7)},
                                Join({Range(BTN_TRIGGER, BTN_DEAD), Range(BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY23)}),
                                {},
                                {},

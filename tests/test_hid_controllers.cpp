@@ -463,7 +463,22 @@ TEST_F(ControllerIdentity, APadMovedToAnotherPortIsFoundByModel)
     }
 }
 
-class BindingByMovement : public Controllers {};
+class BindingByMovement : public Controllers {
+protected:
+    // Plays the move 0.4 s after the wait for movement begins: what is taken,
+    // after nothing was taken at rest.
+    static std::pair<pRecDevice, pRecElement> TakenAfterARest(Testbed& bed, const std::vector<std::string>& nodes,
+                                                               const Move& move)
+    {
+        bed.Play(nodes, {{move, 0.4}});
+        pRecDevice bound = nullptr;
+        pRecElement element = nullptr;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "nothing taken at rest";
+        return {bound, element};
+    }
+};
 
 // A DualShock 4 picked up while Cross is pressed: its motion sensors move
 // first, yet Cross is what gets bound.
@@ -529,12 +544,8 @@ TEST_F(BindingByMovement, PedalsRestingAtTheTopAreTakenWhenPressed)
     Testbed bed;
     const std::vector<std::string> nodes = bed.Add(wheel);
     Build(false);
-    bed.Play(nodes, {{{0, EV_ABS, ABS_RZ, 40}, 0.4}});
-    pRecDevice bound = nullptr;
-    pRecElement element = nullptr;
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "nothing taken at rest";
+    const auto [bound, element] = TakenAfterARest(bed, nodes, {0, EV_ABS, ABS_RZ, 40});
+    ASSERT_NE(element, nullptr);
     EXPECT_EQ(element->usagePage, 1);
     EXPECT_EQ(element->usage, 0x35) << "the brake";
     EXPECT_EQ(HIDGetElementValue(bound, element), 40);
@@ -550,12 +561,8 @@ TEST_F(BindingByMovement, AxesWithAnEmptyOrReversedRangeAreNeverTaken)
     const std::vector<std::string> nodes = bed.Add(odd);
     Build(false);
     EXPECT_TRUE(HIDHaveConfigurableElement()) << "the trigger";
-    bed.Play(nodes, {{{0, EV_KEY, BTN_TRIGGER, 1}, 0.4}});
-    pRecDevice bound = nullptr;
-    pRecElement element = nullptr;
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "nothing taken at rest";
+    const pRecElement element = TakenAfterARest(bed, nodes, {0, EV_KEY, BTN_TRIGGER, 1}).second;
+    ASSERT_NE(element, nullptr);
     EXPECT_EQ(element->usagePage, 9);
     HIDReleaseDeviceList();
 

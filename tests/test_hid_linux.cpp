@@ -164,12 +164,10 @@ TEST_F(LinuxDevices, ValuesFollowTheEvents)
     ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(),
                                                    &error))
         << error->message;
-    int32_t value = 0;
-    for (int i = 0; i < 200 && value != 250; ++i) {
+    // The events come one by one: wait for the last of them too.
+    for (int i = 0; i < 200 && (HIDGetElementValue(pad, x) != 250 || HIDGetElementValue(pad, hat) != 1); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        value = HIDGetElementValue(pad, x);
-    }
-    EXPECT_EQ(value, 250);
+    EXPECT_EQ(HIDGetElementValue(pad, x), 250);
     EXPECT_EQ(HIDGetElementValue(pad, south), 1);
     EXPECT_EQ(HIDGetElementValue(pad, hat), 1) << "up and right";
 }

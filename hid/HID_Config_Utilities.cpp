@@ -208,7 +208,9 @@ void HIDFindSavedElement(const recSaveHID& record, pRecDevice* ppDevice, pRecEle
         // touchpad, a Wii Remote's IR camera, buttons and Nunchuk) the one of
         // the saved kind whose element under the saved cookie is the saved
         // control; else the first.
-        auto sameModel = [&](pRecDevice d) { return d->vendorID == record.vendorID && d->productID == record.productID; };
+        auto sameModel = [&](pRecDevice d) {
+            return d->vendorID == record.vendorID && d->productID == record.productID;
+        };
         device = FindDevice([&](pRecDevice d) {
             if (!sameModel(d) || d->usage != record.usage || d->usagePage != record.usagePage)
                 return false;

@@ -130,7 +130,9 @@ std::vector<Node> DualShock4Nodes(const std::string& name, int interface)
 std::vector<Node> DualShock3Nodes(const std::string& name)
 {
     Node motion{name + " Motion Sensors",
-                {{ABS_X, -512, 511, 0, 4, 0, 113}, {ABS_Y, -512, 511, 113, 4, 0, 113}, {ABS_Z, -512, 511, 0, 4, 0, 113}},
+                {{ABS_X, -512, 511, 0, 4, 0, 113},
+                 {ABS_Y, -512, 511, 113, 4, 0, 113},
+                 {ABS_Z, -512, 511, 0, 4, 0, 113}},
                 {},
                 {},
                 {INPUT_PROP_ACCELEROMETER},
@@ -360,8 +362,8 @@ std::vector<Controller> MakeTable()
     // doc/Python.md).
     table.push_back({Usb("RacingWheel", 0x046d, 0xc24f, 0x0111, "Logitech", "G29 Driving Force Racing Wheel", "", true,
                          {Node{"Logitech G29 Driving Force Racing Wheel",
-                               {HidAxis(ABS_X, 0, 65535, 32768), HidAxis(ABS_Y, 0, 255, 255), HidAxis(ABS_Z, 0, 255, 255),
-                                HidAxis(ABS_RZ, 0, 255, 255), kHatX, kHatY},
+                               {HidAxis(ABS_X, 0, 65535, 32768), HidAxis(ABS_Y, 0, 255, 255),
+                                HidAxis(ABS_Z, 0, 255, 255), HidAxis(ABS_RZ, 0, 255, 255), kHatX, kHatY},
                                Join({Range(BTN_TRIGGER, BTN_DEAD), Range(BTN_TRIGGER_HAPPY1, BTN_TRIGGER_HAPPY9)}),
                                {},
                                {},

@@ -21,14 +21,10 @@ namespace {
 std::string gStartFile;
 
 // Answers the first file request with the file named on the command line,
-// later ones with the file dialog.
+// later ones with the file dialog. The loader says why a file is refused.
 bool ChooseStartFile(std::string* chosenPath)
 {
     HostUseFileDialog();
-    if (access(gStartFile.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "stardrift: cannot read the sprite file \"%s\"\n", gStartFile.c_str());
-        return false;
-    }
     *chosenPath = gStartFile;
     return true;
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMainWindow>
@@ -398,7 +399,7 @@ bool FileDialogChooser(std::string* chosenPath)
         gMenuBarWindow->activateWindow();
     if (path.isEmpty())
         return false;
-    *chosenPath = path.toStdString();
+    *chosenPath = QFile::encodeName(path).toStdString(); // the name's own bytes
     return true;
 }
 
@@ -881,7 +882,7 @@ void HostUseFileDialog()
 
 void HostSetFileDialogFolder(const char* folder)
 {
-    gDialogFolder = QString::fromLocal8Bit(folder ? folder : "");
+    gDialogFolder = QFile::decodeName(folder ? folder : "");
 }
 
 // ---- controls ----------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -30,10 +31,15 @@ OSErr NavChooseFile(NavReplyRecord* reply)
         return OSErr(paramErr);
     std::memset(reply, 0, sizeof *reply);
     std::string path;
-    if (gChooser && gChooser(&path) && HostMakeFSSpec(path, &reply->selection)) {
-        reply->validRecord = 1;
-        gLastChosenName.assign(reinterpret_cast<const char*>(reply->selection.name + 1), reply->selection.name[0]);
+    if (!gChooser || !gChooser(&path))
+        return noErr;
+    if (!HostMakeFSSpec(path, &reply->selection)) {
+        std::fprintf(stderr, "The file \"%s\" cannot be opened: %s\n", path.c_str(),
+                     path.size() >= sizeof reply->selection.folder ? "its path is too long" : "it names no file");
+        return noErr;
     }
+    reply->validRecord = 1;
+    gLastChosenName.assign(reinterpret_cast<const char*>(reply->selection.name + 1), reply->selection.name[0]);
     return noErr;
 }
 
@@ -50,7 +56,7 @@ bool HostMakeFSSpec(const std::string& path, FSSpec* spec)
     const auto slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty() || name.size() > 63 || folder.size() >= sizeof spec->folder)
+    if (name.empty() || name.size() >= sizeof spec->name || folder.size() >= sizeof spec->folder)
         return false;
     std::memcpy(spec->folder, folder.data(), folder.size());
     spec->name[0] = static_cast<unsigned char>(name.size());
@@ -74,18 +80,98 @@ bool HostNothingAt(const std::string& path)
     return lstat(path.c_str(), &status) != 0 && errno == ENOENT;
 }
 
+std::string HostFileNameForMessage(const FSSpec* spec, size_t maxBytes)
+{
+    const std::string path = HostPathFromFSSpec(spec);
+    if (path.size() <= maxBytes)
+        return path;
+    const std::string name(reinterpret_cast<const char*>(spec->name + 1), spec->name[0]);
+    const std::string cut = "...";
+    if (name.size() + cut.size() + 1 >= maxBytes) // a name too long on its own keeps its start and end
+        return name.substr(0, maxBytes / 2 - 2) + cut + name.substr(name.size() - (maxBytes / 2 - 2));
+    return cut + path.substr(path.size() - (maxBytes - cut.size()));
+}
+
+const char* HostFileErrorText(OSErr err)
+{
+    switch (err) {
+    case fnfErr:
+        return "does not exist";
+    case permErr:
+        return "cannot be read: permission denied";
+    case notAFileErr:
+        return "is a folder, not a file";
+    case notRegularFileErr:
+        return "is not a regular file (a FIFO, socket or device)";
+    case fsDataTooBigErr:
+        return "is larger than 2 GiB";
+    case bdNamErr:
+        return "is not a valid file name";
+    case memFullErr:
+        return "cannot be read: out of memory";
+    case eofErr:
+        return "cannot be read: it got shorter while being read";
+    default:
+        return "cannot be read";
+    }
+}
+
+int HostOpenRegularFile(const FSSpec* spec, OSErr* err, int64_t* size)
+{
+    *err = noErr;
+    *size = 0;
+    if (!spec || spec->name[0] == 0) {
+        *err = bdNamErr;
+        return -1;
+    }
+    const std::string path = HostPathFromFSSpec(spec);
+    // O_NONBLOCK: opening a FIFO without a writer would wait for one.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *err = errno == ENOENT || errno == ENOTDIR ? fnfErr
+               : errno == EACCES || errno == EPERM ? permErr
+               : errno == ENAMETOOLONG            ? bdNamErr
+                                                  : ioErr;
+        return -1;
+    }
+    struct stat st{};
+    if (fstat(fd, &st) != 0)
+        *err = ioErr;
+    else if (S_ISDIR(st.st_mode))
+        *err = notAFileErr;
+    else if (!S_ISREG(st.st_mode))
+        *err = notRegularFileErr;
+    else if (st.st_size > kMaxFileBytes)
+        *err = fsDataTooBigErr;
+    if (*err != noErr) {
+        close(fd);
+        return -1;
+    }
+    // A regular file never blocks; reads go on as usual.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    *size = st.st_size;
+    return fd;
+}
+
+int64_t HostPhysicalMemoryBytes()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? int64_t(pages) * int64_t(pageSize) : 0;
+}
+
 OSErr FSpOpenDF(const FSSpec* spec, int8_t permission, int16_t* refNum)
 {
     if (!spec || !refNum || permission != fsRdPerm)
         return OSErr(paramErr);
-    const std::string path = HostPathFromFSSpec(spec);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    OSErr err = noErr;
+    int64_t size = 0;
+    const int fd = HostOpenRegularFile(spec, &err, &size);
     if (fd < 0)
-        return fnfErr;
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fd > SHRT_MAX) {
+        return err;
+    if (fd > SHRT_MAX) {
         close(fd);
-        return fnfErr;
+        return ioErr;
     }
     *refNum = static_cast<int16_t>(fd);
     return noErr;
@@ -96,8 +182,8 @@ OSErr GetEOF(int16_t refNum, int32_t* logicalEOF)
     struct stat st{};
     if (!logicalEOF || fstat(refNum, &st) != 0)
         return ioErr;
-    if (st.st_size > INT32_MAX)
-        return memFullErr;
+    if (st.st_size > kMaxFileBytes)
+        return fsDataTooBigErr;
     *logicalEOF = static_cast<int32_t>(st.st_size);
     return noErr;
 }

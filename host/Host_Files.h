@@ -2,6 +2,8 @@
 // calls the data file reader and the image loader make.
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <string>
 
 #include "Host_Types.h"
@@ -25,11 +27,14 @@ OSErr NavDisposeReply(NavReplyRecord* reply);
 // The plain name of the file chosen last, "" before any; for window titles.
 const char* HostLastChosenFileName();
 
-// Splits a path into folder and plain name. False when the name does not fit
-// in 63 characters or the folder in the FSSpec.
+// Splits a path (bytes, whatever their encoding) into folder and plain name.
+// False when it names no file ("", a trailing '/') or does not fit the FSSpec.
 bool HostMakeFSSpec(const std::string& path, FSSpec* spec);
 // The full path of a location.
 std::string HostPathFromFSSpec(const FSSpec* spec);
+// The location as a message shows it: the plain name whole and as much of the
+// folder as fits in maxBytes, its start replaced by "..." when cut.
+std::string HostFileNameForMessage(const FSSpec* spec, size_t maxBytes = 110);
 
 // True when nothing at all is at the path: no file, folder or link, not even
 // one that cannot be read. Any other answer (an unreadable folder on the way
@@ -37,10 +42,28 @@ std::string HostPathFromFSSpec(const FSSpec* spec);
 bool HostNothingAt(const std::string& path);
 
 constexpr int8_t fsRdPerm = 1;
-constexpr OSErr fnfErr = -43;  // file not found or not openable
+constexpr OSErr fnfErr = -43;  // file not found
 constexpr OSErr ioErr = -36;   // read failed
 constexpr OSErr eofErr = -39;  // fewer bytes than asked for
+constexpr OSErr bdNamErr = -37; // the location names no file
+constexpr OSErr permErr = -54; // no permission to read
 constexpr OSErr memFullErr = -108;
+constexpr OSErr notAFileErr = -1302;     // a folder
+constexpr OSErr fsDataTooBigErr = -1310; // over 2 GiB
+constexpr OSErr notRegularFileErr = -1311; // a FIFO, socket or device
+
+// Why a file could not be opened or read, for messages ("is a folder", ...).
+const char* HostFileErrorText(OSErr err);
+// Files larger than this are not read.
+constexpr int64_t kMaxFileBytes = INT32_MAX;
+
+// Opens a regular file for reading without ever blocking (a FIFO, device or
+// folder is refused before anything is read). Returns the descriptor, or -1
+// with *err set; *size receives the file's length.
+int HostOpenRegularFile(const FSSpec* spec, OSErr* err, int64_t* size);
+
+// Physical memory of the machine in bytes (0 when unknown).
+int64_t HostPhysicalMemoryBytes();
 
 OSErr FSpOpenDF(const FSSpec* spec, int8_t permission, int16_t* refNum);
 OSErr GetEOF(int16_t refNum, int32_t* logicalEOF);

@@ -6,7 +6,12 @@
 #include <QPixelFormat>
 #include <QString>
 
+#include <jpeglib.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,14 +31,29 @@ struct GWorld {
     PixMap pixMap;
 };
 
+// What the file's own structure says, read before decoding.
+struct StoredFacts {
+    bool whole = true;           // every block the format declares is there
+    int pngColorType = -1;       // PNG header, -1 for other formats
+    int pngBitDepth = 0;
+    QRgb undrawn = 0;            // what a pixel the decoder leaves alone holds
+    bool hasKey16 = false;       // a 16-bit PNG's transparent colour, as stored
+    QRgba64 key16{};
+    QRect firstImage{};          // GIF: the area the first image covers
+};
+
 struct GraphicsImporter {
-    QString path;
+    QFile file;          // opened from the descriptor: the name's bytes are never converted
+    int64_t fileSize = 0;
+    QByteArray format;
     QImageReader reader;
-    QImage image;       // the decoded image, once decoded
+    QSize size;                           // from the header; invalid when the decoder does not tell
+    QImage::Format imageFormat = QImage::Format_Invalid; // what the decoder makes, when it tells
+    StoredFacts facts{};
+    bool factsRead = false;
+    QImage image;        // the decoded image as 0xAARRGGBB words, once decoded
     bool decodeTried = false;
     GWorldPtr destination = nullptr;
-
-    explicit GraphicsImporter(const QString& file) : path(file), reader(file) {}
 };
 
 namespace {
@@ -43,35 +63,313 @@ constexpr int32_t kMaxSide = 32767;
 // decodes to 32-bit words, a 32-bit one with 16-bit channels to 64-bit).
 constexpr int kDecodeLimitMiB = 512;
 
-bool Decode(GraphicsImporter* gi)
+uint32_t ReadLE16(const QByteArray& b, qsizetype at)
 {
-    if (!gi->decodeTried) {
-        gi->decodeTried = true;
-        QImageReader::setAllocationLimit(kDecodeLimitMiB);
-        if (!gi->reader.read(&gi->image))
-            gi->image = QImage();
-    }
-    return !gi->image.isNull();
+    return at + 1 < b.size() ? uint32_t(uint8_t(b[at])) | (uint32_t(uint8_t(b[at + 1])) << 8) : 0;
 }
 
-// The first bytes of the file, for the formats whose stored depth the decoder
-// does not report exactly.
-QByteArray FileHeader(const QString& path, qint64 bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(bytes);
-}
-
-uint32_t ReadLE16(const QByteArray& b, int at)
-{
-    return uint32_t(uint8_t(b[at])) | (uint32_t(uint8_t(b[at + 1])) << 8);
-}
-
-uint32_t ReadLE32(const QByteArray& b, int at)
+uint32_t ReadLE32(const QByteArray& b, qsizetype at)
 {
     return ReadLE16(b, at) | (ReadLE16(b, at + 2) << 16);
+}
+
+uint32_t ReadBE32(const QByteArray& b, qsizetype at)
+{
+    uint32_t v = 0;
+    for (qsizetype i = at; i < at + 4; ++i)
+        v = v << 8 | (i < b.size() ? uint8_t(b[i]) : 0u);
+    return v;
+}
+
+QByteArray ReadAt(QFile& file, qint64 at, qint64 bytes)
+{
+    return file.seek(at) ? file.read(bytes) : QByteArray();
+}
+
+// A PNG sample of the given bit depth as 8 bits, rounded as libpng scales.
+int PngSampleTo8(uint32_t value, int bitDepth)
+{
+    if (bitDepth == 16)
+        return int((value * 255u + 32895u) >> 16);
+    if (bitDepth < 8)
+        return int(value * 255u / ((1u << bitDepth) - 1u));
+    return int(value & 0xFF);
+}
+
+// PNG: walks the chunks to IEND without reading their data, so that a
+// truncated file or a chunk longer than the file is found before decoding.
+// Keeps the header and the transparent colour of gray and RGB images: the
+// decoder leaves the pixels of that colour undrawn in 16-bit images.
+void ReadPngFacts(QFile& file, int64_t size, StoredFacts* facts)
+{
+    facts->whole = false;
+    for (int64_t at = 8; at + 12 <= size;) {
+        const QByteArray head = ReadAt(file, at, 8);
+        const uint32_t length = ReadBE32(head, 0);
+        const QByteArray type = head.mid(4, 4);
+        if (head.size() < 8 || length > 0x7FFFFFFFu || at + 12 + int64_t(length) > size)
+            return;
+        if (type == "IHDR" && length >= 13) {
+            const QByteArray data = ReadAt(file, at + 8, 13);
+            facts->pngBitDepth = uint8_t(data[8]);
+            facts->pngColorType = uint8_t(data[9]);
+        } else if (type == "tRNS" && (facts->pngColorType == 0 || facts->pngColorType == 2)) {
+            const QByteArray data = ReadAt(file, at + 8, 6);
+            const int bits = facts->pngBitDepth;
+            auto sample = [&](int i) { return PngSampleTo8(uint32_t(uint8_t(data[i])) << 8 | uint8_t(data[i + 1]), bits); };
+            auto raw = [&](int i) { return quint16(uint8_t(data[i]) << 8 | uint8_t(data[i + 1])); };
+            if (facts->pngColorType == 0 && data.size() >= 2) {
+                facts->undrawn = qRgba(sample(0), sample(0), sample(0), 0);
+                facts->key16 = QRgba64::fromRgba64(raw(0), raw(0), raw(0), 0);
+            } else if (data.size() >= 6) {
+                facts->undrawn = qRgba(sample(0), sample(2), sample(4), 0);
+                facts->key16 = QRgba64::fromRgba64(raw(0), raw(2), raw(4), 0);
+            }
+            facts->hasKey16 = bits == 16;
+        } else if (type == "IEND") {
+            facts->whole = true;
+            return;
+        }
+        at += 12 + int64_t(length);
+    }
+}
+
+// BMP: uncompressed pixel data must all lie in the file.
+void ReadBmpFacts(QFile& file, int64_t size, StoredFacts* facts)
+{
+    const QByteArray h = ReadAt(file, 0, 34);
+    const uint32_t offset = ReadLE32(h, 10);
+    const uint32_t infoSize = ReadLE32(h, 14);
+    int64_t width = 0, height = 0;
+    uint32_t bits = 0, compression = 0;
+    if (infoSize == 12) {
+        width = ReadLE16(h, 18);
+        height = ReadLE16(h, 20);
+        bits = ReadLE16(h, 24);
+    } else {
+        width = int32_t(ReadLE32(h, 18));
+        height = int32_t(ReadLE32(h, 22));
+        bits = ReadLE16(h, 28);
+        compression = ReadLE32(h, 30);
+    }
+    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    if (uncompressed && width > 0) {
+        const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+        facts->whole = int64_t(offset) + rowBytes * (height < 0 ? -height : height) <= size;
+    }
+}
+
+// GIF: walks the blocks to the trailer; a stream that ends before it is
+// truncated. Keeps the area of the first image: the rest of the screen is
+// not drawn.
+void ReadGifFacts(const QByteArray& b, StoredFacts* facts)
+{
+    facts->whole = false;
+    const qsizetype size = b.size();
+    if (size < 13)
+        return;
+    const uint8_t screenFlags = uint8_t(b[10]);
+    qsizetype at = 13 + ((screenFlags & 0x80) ? 3 * (2 << (screenFlags & 7)) : 0);
+    auto skipSubBlocks = [&]() {
+        while (at < size) {
+            const int n = uint8_t(b[at++]);
+            if (n == 0)
+                return true;
+            at += n;
+        }
+        return false;
+    };
+    bool first = true;
+    while (at < size) {
+        const uint8_t kind = uint8_t(b[at]);
+        if (kind == 0x3B) {
+            facts->whole = true;
+            return;
+        }
+        if (kind == 0x21) {
+            at += 2;
+        } else if (kind == 0x2C && at + 10 < size) {
+            if (first)
+                facts->firstImage = QRect(int(ReadLE16(b, at + 1)), int(ReadLE16(b, at + 3)), int(ReadLE16(b, at + 5)),
+                                          int(ReadLE16(b, at + 7)));
+            first = false;
+            const uint8_t flags = uint8_t(b[at + 9]);
+            at += 10 + ((flags & 0x80) ? 3 * (2 << (flags & 7)) : 0) + 1;
+        } else {
+            return;
+        }
+        if (!skipSubBlocks())
+            return;
+    }
+}
+
+// JPEG: a second opinion from libjpeg, which warns where the decoder would
+// quietly fill in what is missing (a premature end, corrupt entropy data).
+// Decoding at an eighth of the size still reads every byte.
+struct JpegCheck {
+    jpeg_error_mgr manager;
+    std::jmp_buf failed;
+    int warnings;
+};
+
+[[noreturn]] void JpegFailed(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegCheck*>(info->err)->failed, 1);
+}
+
+void JpegMessage(j_common_ptr info, int level)
+{
+    if (level < 0)
+        ++reinterpret_cast<JpegCheck*>(info->err)->warnings;
+}
+
+void JpegSilent(j_common_ptr) {}
+
+bool JpegIsWhole(const QByteArray& bytes)
+{
+    jpeg_decompress_struct info;
+    JpegCheck check{};
+    info.err = jpeg_std_error(&check.manager);
+    check.manager.error_exit = JpegFailed;
+    check.manager.emit_message = JpegMessage;
+    check.manager.output_message = JpegSilent;
+    if (setjmp(check.failed)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.scale_num = 1;
+    info.scale_denom = 8;
+    info.dct_method = JDCT_IFAST;
+    info.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&info);
+    JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                               info.output_width * JDIMENSION(info.output_components), 1);
+    while (info.output_scanline < info.output_height)
+        jpeg_read_scanlines(&info, row, 1);
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return check.warnings == 0;
+}
+
+const StoredFacts& Facts(GraphicsImporter* gi)
+{
+    if (!gi->factsRead) {
+        gi->factsRead = true;
+        if (gi->format == "png")
+            ReadPngFacts(gi->file, gi->fileSize, &gi->facts);
+        else if (gi->format == "bmp")
+            ReadBmpFacts(gi->file, gi->fileSize, &gi->facts);
+        else if (gi->format == "gif")
+            ReadGifFacts(ReadAt(gi->file, 0, gi->fileSize), &gi->facts);
+        else if (gi->format == "jpeg")
+            gi->facts.whole = JpegIsWhole(ReadAt(gi->file, 0, gi->fileSize));
+    }
+    return gi->facts;
+}
+
+// One decode of the whole file into *image. When *image is already of the
+// size and format the decoder makes, the decoder draws into it.
+bool ReadImage(GraphicsImporter* gi, QImage* image)
+{
+    QImageReader::setAllocationLimit(kDecodeLimitMiB);
+    if (!gi->file.seek(0))
+        return false;
+    QImageReader reader(&gi->file, gi->format);
+    reader.setDecideFormatFromContent(false);
+    return reader.read(image);
+}
+
+// Whether the two decodes drew the pixel: they agree where the decoder drew.
+bool Drawn(const QImage& a, const QImage& b, int x, int y)
+{
+    if (a.depth() < 8)
+        return a.pixelIndex(x, y) == b.pixelIndex(x, y);
+    const int bytes = a.depth() / 8;
+    return std::memcmp(a.constScanLine(y) + x * bytes, b.constScanLine(y) + x * bytes, size_t(bytes)) == 0;
+}
+
+// A gray PNG with a transparent level: the decoder's palette makes that
+// level transparent black; it keeps its gray.
+void KeepTransparentGray(QImage* image)
+{
+    if (image->format() != QImage::Format_Indexed8) // 1-bit gray keeps its levels already
+        return;
+    const int count = image->colorCount();
+    for (int i = 0; i < count && count > 1; ++i)
+        if (qAlpha(image->color(i)) == 0) {
+            const int gray = i * 255 / (count - 1);
+            image->setColor(i, qRgba(gray, gray, gray, 0));
+        }
+}
+
+// A 16-bit PNG with a transparent colour: the decoder keeps 64-bit pixels
+// but not the transparency; the pixels of that colour are transparent.
+void ApplyKey16(QImage* image, QRgba64 key)
+{
+    for (int y = 0; y < image->height(); ++y) {
+        auto* row = reinterpret_cast<QRgba64*>(image->scanLine(y));
+        for (int x = 0; x < image->width(); ++x) {
+            const bool keyed = row[x].red() == key.red() && row[x].green() == key.green() && row[x].blue() == key.blue();
+            row[x].setAlpha(keyed ? 0 : 65535);
+        }
+    }
+    if (image->format() == QImage::Format_RGBX64 && !image->reinterpretAsFormat(QImage::Format_RGBA64))
+        *image = QImage();
+}
+
+// Decodes the file once as 0xAARRGGBB words holding the file's pixels and
+// nothing else. Decoders that draw into a given image decode it twice, over
+// zeros and over ones: pixels on which the two differ were never drawn and
+// take the file's undrawn value. Others allocate their own image.
+bool Decode(GraphicsImporter* gi)
+{
+    if (gi->decodeTried)
+        return !gi->image.isNull();
+    gi->decodeTried = true;
+    const StoredFacts& facts = Facts(gi);
+    if (!facts.whole)
+        return false;
+    const QSize size = gi->size;
+    const QImage::Format format = gi->imageFormat;
+    QImage over0, over1;
+    if (size.isValid() && format != QImage::Format_Invalid) {
+        over0 = QImage(size, format);
+        over1 = QImage(size, format);
+        if (over0.isNull() || over1.isNull())
+            return false;
+        over0.fill(0);
+        std::memset(over1.bits(), 0xFF, size_t(over1.sizeInBytes()));
+    }
+    const uchar* drawInto = over1.constBits();
+    if (!ReadImage(gi, &over0))
+        return false;
+    const bool twice = drawInto && ReadImage(gi, &over1) && over1.constBits() == drawInto && over1.size() == over0.size() &&
+                       over1.format() == over0.format();
+    if (facts.pngColorType == 0)
+        KeepTransparentGray(&over0);
+    if (facts.hasKey16 && over0.depth() == 64) { // on both, so that they still agree where drawn
+        ApplyKey16(&over0, facts.key16);
+        if (twice)
+            ApplyKey16(&over1, facts.key16);
+    }
+    QImage argb = over0.convertToFormat(QImage::Format_ARGB32);
+    if (argb.isNull())
+        return false;
+    for (int y = 0; y < argb.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (twice && !Drawn(over0, over1, x, y))
+                row[x] = facts.undrawn;
+            // GIF: transparent pixels and the screen outside the first image are not drawn.
+            if (gi->format == "gif" && (qAlpha(row[x]) == 0 || !facts.firstImage.contains(x, y)))
+                row[x] = 0;
+        }
+    }
+    gi->image = argb;
+    return true;
 }
 
 // PNG: bit depth and colour type of the header chunk. 0 when unknown.
@@ -132,16 +430,15 @@ int16_t DepthOfFormat(QImage::Format format)
     }
 }
 
-void DrawARGB32(const QImage& image, GWorld* g, int32_t width, int32_t height)
+// The Draw functions take the decoded 0xAARRGGBB image.
+void DrawARGB32(const QImage& argb, GWorld* g, int32_t width, int32_t height)
 {
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     for (int32_t y = 0; y < height; ++y)
         std::memcpy(g->base + size_t(y) * size_t(g->rowBytes), argb.constScanLine(y), size_t(width) * 4u);
 }
 
-void Draw16(const QImage& image, GWorld* g, int32_t width, int32_t height)
+void Draw16(const QImage& argb, GWorld* g, int32_t width, int32_t height)
 {
-    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     for (int32_t y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const uint32_t*>(argb.constScanLine(y));
         auto* out = reinterpret_cast<uint16_t*>(g->base + size_t(y) * size_t(g->rowBytes));
@@ -153,15 +450,24 @@ void Draw16(const QImage& image, GWorld* g, int32_t width, int32_t height)
     }
 }
 
-void DrawGray(const QImage& image, GWorld* g, int32_t width, int32_t height)
+// Gray images have equal channels; the alpha (a transparent level) is not
+// kept at 8 bits.
+void DrawGray(const QImage& argb, GWorld* g, int32_t width, int32_t height)
 {
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     for (int32_t y = 0; y < height; ++y) {
-        const uchar* in = gray.constScanLine(y);
+        const auto* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         unsigned char* out = g->base + size_t(y) * size_t(g->rowBytes);
         for (int32_t x = 0; x < width; ++x)
-            out[x] = static_cast<unsigned char>(255 - in[x]);
+            out[x] = static_cast<unsigned char>(255 - qBlue(in[x]));
     }
+}
+
+
+// The first bytes of the file, for the formats whose stored depth the decoder
+// does not report exactly.
+QByteArray FileHeader(GraphicsImporter* gi, qint64 bytes)
+{
+    return ReadAt(gi->file, 0, bytes);
 }
 
 int32_t BitsPerPixel(OSType pixelFormat)
@@ -190,12 +496,48 @@ OSErr GetGraphicsImporterForFile(const FSSpec* theFile, GraphicsImportComponent*
     *gi = nullptr;
     if (!theFile)
         return OSErr(paramErr);
-    const std::string path = HostPathFromFSSpec(theFile);
-    auto* importer = new GraphicsImporter(QString::fromStdString(path));
-    if (!QFile::exists(importer->path) || !importer->reader.canRead()) {
+    OSErr err = noErr;
+    int64_t size = 0;
+    const int fd = HostOpenRegularFile(theFile, &err, &size);
+    if (fd < 0)
+        return err;
+    auto* importer = new GraphicsImporter;
+    importer->fileSize = size;
+    if (!importer->file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        close(fd);
+        delete importer;
+        return ioErr;
+    }
+    // The name's suffix is the first guess, as for a file opened by name
+    // (some formats have no signature); the content decides otherwise.
+    const std::string name(reinterpret_cast<const char*>(theFile->name + 1), theFile->name[0]);
+    const auto dot = name.rfind('.');
+    importer->reader.setDevice(&importer->file);
+    if (dot != std::string::npos)
+        importer->reader.setFormat(QByteArray::fromStdString(name.substr(dot + 1)).toLower());
+    if (!importer->reader.canRead()) {
+        importer->file.seek(0);
+        importer->reader.setDevice(nullptr);
+        importer->reader.setFormat(QByteArray());
+        importer->reader.setDevice(&importer->file);
+    }
+    if (!importer->reader.canRead()) {
         delete importer;
         return noImporterErr;
     }
+    // Asked now, before anything else moves the file's position; a file whose
+    // structure is broken is not given to the decoder at all (a chunk that
+    // claims gigabytes would be allocated just to read the size).
+    importer->format = importer->reader.format();
+    if (!Facts(importer).whole) {
+        *gi = importer;
+        return noErr;
+    }
+    importer->file.seek(0);
+    if (importer->reader.supportsOption(QImageIOHandler::Size))
+        importer->size = importer->reader.size();
+    if (importer->reader.supportsOption(QImageIOHandler::ImageFormat))
+        importer->imageFormat = importer->reader.imageFormat();
     *gi = importer;
     return noErr;
 }
@@ -205,8 +547,7 @@ ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent ci, Rect*
     if (!ci || !naturalBounds)
         return paramErr;
     QSize size;
-    if (ci->reader.supportsOption(QImageIOHandler::Size))
-        size = ci->reader.size();
+    size = ci->size;
     if (!size.isValid() && Decode(ci))
         size = ci->image.size();
     if (!size.isValid() || size.isEmpty())
@@ -228,11 +569,11 @@ ComponentResult GraphicsImportGetImageDescription(GraphicsImportComponent ci, Im
     const QByteArray format = ci->reader.format();
     int16_t depth = 0;
     if (format == "png")
-        depth = PngStoredDepth(FileHeader(ci->path, 26));
+        depth = PngStoredDepth(FileHeader(ci, 26));
     else if (format == "bmp")
-        depth = BmpStoredDepth(FileHeader(ci->path, 30));
-    if (depth == 0 && ci->reader.supportsOption(QImageIOHandler::ImageFormat))
-        depth = DepthOfFormat(ci->reader.imageFormat());
+        depth = BmpStoredDepth(FileHeader(ci, 30));
+    if (depth == 0)
+        depth = DepthOfFormat(ci->imageFormat);
     if (depth == 0 && Decode(ci))
         depth = DepthOfFormat(ci->image.format());
     if (depth == 0)

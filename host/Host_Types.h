@@ -31,8 +31,9 @@ constexpr OSType FourCC(const char (&code)[5])
 }
 
 // The location of a file: the folder that holds it and its plain name. Files
-// that lie beside a given file are reached by replacing the name.
+// that lie beside a given file are reached by replacing the name. The name is
+// a Str255: a Linux file name holds up to 255 bytes.
 struct FSSpec {
     char folder[4096];
-    Str63 name;
+    Str255 name;
 };

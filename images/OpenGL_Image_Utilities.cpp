@@ -33,19 +33,21 @@ int32_t GetNextTextureSize(int32_t textureDimension, int16_t maxTextureSize)
 
 namespace {
 
-// The name of the file, for messages.
-std::string ImageName(const FSSpec& spec)
-{
-    return HostPathFromFSSpec(&spec);
-}
-
 void ReportImageError(const FSSpec& spec, const char* what)
 {
-    const std::string message = "LoadImageFile: image \"" + ImageName(spec) + "\" " + what;
+    const std::string message = "LoadImageFile: image \"" + HostFileNameForMessage(&spec) + "\" " + what;
     ReportError(message.c_str());
 }
 
 } // namespace
+
+int64_t gImageBytesLeft = ImageMemoryBudget();
+
+int64_t ImageMemoryBudget()
+{
+    const int64_t quarter = HostPhysicalMemoryBytes() / 4;
+    return quarter > 0 && quarter < kMaxSpriteFileImageBytes ? quarter : kMaxSpriteFileImageBytes;
+}
 
 int32_t ImageDepthFromStoredDepth(int16_t storedDepth)
 {
@@ -62,8 +64,10 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
         return false;
 
     GraphicsImportComponent importer = nullptr;
-    if (GetGraphicsImporterForFile(&fsspecImage, &importer) != noErr || !importer) {
-        ReportImageError(fsspecImage, "cannot be read: the file is missing or its format is unknown");
+    const OSErr openErr = GetGraphicsImporterForFile(&fsspecImage, &importer);
+    if (openErr != noErr || !importer) {
+        ReportImageError(fsspecImage, openErr == noImporterErr ? "is not an image of a format this program reads"
+                                                               : HostFileErrorText(openErr));
         return false;
     }
 
@@ -93,6 +97,14 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
     if (bufferBytes > kMaxImageBufferBytes) {
         const std::string what = "needs a buffer of " + std::to_string(bufferBytes) + " bytes, more than the " +
                                  std::to_string(kMaxImageBufferBytes) + " allowed";
+        ReportImageError(fsspecImage, what.c_str());
+        CloseComponent(importer);
+        return false;
+    }
+    if (bufferBytes > gImageBytesLeft) {
+        const std::string what = "is not loaded: its " + std::to_string(bufferBytes) +
+                                 " bytes of pixels would pass the sprite file's budget of " +
+                                 std::to_string(ImageMemoryBudget()) + " bytes for all its images";
         ReportImageError(fsspecImage, what.c_str());
         CloseComponent(importer);
         return false;
@@ -167,6 +179,7 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
     UnlockPixels(pixMap);
     CloseComponent(importer);
     prImage->zoom = 1.0f;
+    gImageBytesLeft -= bufferBytes;
     return true;
 }
 

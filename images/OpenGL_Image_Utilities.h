@@ -50,6 +50,17 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType);
 // Largest pixel buffer an image may have.
 constexpr int64_t kMaxImageBufferBytes = int64_t(256) * 1024 * 1024;
 
+// The images of one sprite file share a budget of pixel-buffer bytes: each
+// buffer is checked against what is left before its image is decoded, and an
+// image that would pass it is refused like any image that fails to load.
+// Every buffer is copied into textures too, so the budget is a gigabyte (four
+// 8000 by 8000 images), or a quarter of the machine's memory when that is less.
+constexpr int64_t kMaxSpriteFileImageBytes = int64_t(1024) * 1024 * 1024;
+int64_t ImageMemoryBudget();
+// What is left of the budget; the sprite file loader sets it to
+// ImageMemoryBudget() before its first image, LoadImageFile takes from it.
+extern int64_t gImageBytesLeft;
+
 // The buffer depth for an image's stored depth: gray of 8 or more bits (40)
 // gives 8, 16-bit RGB gives 16, everything else - true colour, alpha, indexed
 // colour and images of 1, 2 or 4 bits - gives 32.

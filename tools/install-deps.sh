@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins qt6-wayland libxkbcommon-dev
+  qt6-base-dev libqt6opengl6-dev qt6-image-formats-plugins qt6-wayland libxkbcommon-dev libjpeg-dev libpng-dev
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libudev-dev libevdev-dev
   libgtest-dev

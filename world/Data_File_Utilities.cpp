@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "Error_Handler.h"
 #include "Host_Files.h"
+
+#include <string>
 
 namespace {
 
@@ -69,6 +72,13 @@ int32_t TextToLong(const char* text)
     return static_cast<int32_t>(value);
 }
 
+// Says on the console why the chosen file was not read.
+void ReportUnreadFile(const FSSpec* spec, OSErr err)
+{
+    const std::string message = "ReadDataFile: the file \"" + HostFileNameForMessage(spec) + "\" " + HostFileErrorText(err);
+    ReportError(message.c_str());
+}
+
 } // namespace
 
 char* ReadDataFile(int32_t* pBufferSize, FSSpec* pfsspecData)
@@ -83,19 +93,28 @@ char* ReadDataFile(int32_t* pBufferSize, FSSpec* pfsspecData)
         return nullptr;
 
     int16_t refNum = 0;
-    if (FSpOpenDF(pfsspecData, fsRdPerm, &refNum) != noErr)
+    OSErr fileErr = FSpOpenDF(pfsspecData, fsRdPerm, &refNum);
+    if (fileErr != noErr) {
+        ReportUnreadFile(pfsspecData, fileErr);
         return nullptr;
+    }
     char* buffer = nullptr;
     int32_t size = 0;
-    if (GetEOF(refNum, &size) == noErr) {
+    fileErr = GetEOF(refNum, &size);
+    if (fileErr == noErr) {
         buffer = NewPtrClear(size);
         int32_t count = size;
-        if (buffer && (FSRead(refNum, &count, buffer) != noErr || count != size)) {
+        if (!buffer)
+            fileErr = memFullErr;
+        else if ((fileErr = FSRead(refNum, &count, buffer)) != noErr || count != size) {
+            fileErr = fileErr == noErr ? eofErr : fileErr;
             DisposePtr(buffer);
             buffer = nullptr;
         }
     }
     FSClose(refNum);
+    if (!buffer)
+        ReportUnreadFile(pfsspecData, fileErr);
     if (buffer)
         *pBufferSize = size;
     return buffer;

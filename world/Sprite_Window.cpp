@@ -63,14 +63,14 @@ Record* NewRecordArray(int32_t count, bool* failed)
 }
 
 // Puts the image file name into the location in place of the sprite file's
-// own name. False, with a message, when it is not a plain name of at most 63
-// characters.
+// own name (any name the file system holds: up to 255 bytes, which is all a
+// value line gives). False, with a message, when it is not a plain name.
 bool SetImageName(FSSpec* spec, const char* name, int32_t imageIndex)
 {
     const size_t length = std::strlen(name);
     const char* problem = nullptr;
-    if (length > 63)
-        problem = "is longer than 63 characters";
+    if (length >= sizeof spec->name)
+        problem = "is longer than 255 bytes";
     else if (std::strchr(name, '/'))
         problem = "is not a plain file name (it holds a '/')";
     if (problem) {
@@ -126,6 +126,7 @@ Boolean LoadDataFile(recWindow* pWindowInfo)
 
     pWindowInfo->numImages = CountFromData(buffer, &index, bufferSize);
     pWindowInfo->pImageArray = images;
+    gImageBytesLeft = ImageMemoryBudget();
     for (int32_t i = 0; i < pWindowInfo->numImages; ++i) {
         const int32_t maskType = GetLongFromData(buffer, &index, bufferSize);
         char name[256];

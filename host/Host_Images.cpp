@@ -358,10 +358,14 @@ bool Decode(GraphicsImporter* gi)
     QImage argb = over0.convertToFormat(QImage::Format_ARGB32);
     if (argb.isNull())
         return false;
+    const size_t rowBytes = size_t(over0.width()) * size_t(over0.depth()) / 8;
     for (int y = 0; y < argb.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
+        const bool wholeRowDrawn = !twice || (over0.depth() >= 8 && std::memcmp(over0.constScanLine(y), over1.constScanLine(y), rowBytes) == 0);
+        if (wholeRowDrawn && gi->format != "gif")
+            continue;
         for (int x = 0; x < argb.width(); ++x) {
-            if (twice && !Drawn(over0, over1, x, y))
+            if (!wholeRowDrawn && !Drawn(over0, over1, x, y))
                 row[x] = facts.undrawn;
             // GIF: transparent pixels and the screen outside the first image are not drawn.
             if (gi->format == "gif" && (qAlpha(row[x]) == 0 || !facts.firstImage.contains(x, y)))
@@ -529,6 +533,8 @@ OSErr GetGraphicsImporterForFile(const FSSpec* theFile, GraphicsImportComponent*
     // structure is broken is not given to the decoder at all (a chunk that
     // claims gigabytes would be allocated just to read the size).
     importer->format = importer->reader.format();
+    if (importer->format == "jpg")
+        importer->format = "jpeg";
     if (!Facts(importer).whole) {
         *gi = importer;
         return noErr;

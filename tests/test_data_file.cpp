@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Data_File_Utilities.h"
@@ -281,9 +282,91 @@ TEST(FileLocations, SplitAndJoin)
     EXPECT_EQ(HostPathFromFSSpec(&spec), "./plain");
     ASSERT_TRUE(HostMakeFSSpec("/root.txt", &spec));
     EXPECT_EQ(HostPathFromFSSpec(&spec), "/root.txt");
-    EXPECT_FALSE(HostMakeFSSpec("/a/" + std::string(64, 'n'), &spec)) << "names hold 63 characters";
-    EXPECT_TRUE(HostMakeFSSpec("/a/" + std::string(63, 'n'), &spec));
+    EXPECT_TRUE(HostMakeFSSpec("/a/" + std::string(255, 'n'), &spec)) << "any Linux file name fits";
+    EXPECT_EQ(spec.name[0], 255);
+    EXPECT_FALSE(HostMakeFSSpec("/a/" + std::string(256, 'n'), &spec));
     EXPECT_FALSE(HostMakeFSSpec("/a/", &spec));
+}
+
+TEST(FileLocations, MessagesKeepTheNameAndShortenTheFolder)
+{
+    FSSpec spec;
+    const std::string folder = "/" + std::string(300, 'd');
+    ASSERT_TRUE(HostMakeFSSpec(folder + "/world.sprites", &spec));
+    const std::string shown = HostFileNameForMessage(&spec);
+    EXPECT_LE(shown.size(), 110u);
+    EXPECT_EQ(shown.substr(0, 3), "...");
+    EXPECT_EQ(shown.substr(shown.size() - 14), "/world.sprites");
+    ASSERT_TRUE(HostMakeFSSpec("/short/world.sprites", &spec));
+    EXPECT_EQ(HostFileNameForMessage(&spec), "/short/world.sprites");
+    // A name too long on its own keeps its start and its end.
+    ASSERT_TRUE(HostMakeFSSpec("/a/" + std::string(200, 'n') + ".png", &spec));
+    const std::string longName = HostFileNameForMessage(&spec);
+    EXPECT_LE(longName.size(), 110u);
+    EXPECT_EQ(longName.substr(longName.size() - 4), ".png");
+}
+
+// Files that are not regular files, or that are too large, are refused at
+// once with the reason, from wherever they were chosen.
+TEST_F(ReadDataFileTest, SpecialAndHugeFilesAreRefusedWithTheReason)
+{
+    const std::string fifo = dir + "/pipe.sprites";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string sparse = dir + "/huge.sprites";
+    {
+        std::ofstream(sparse, std::ios::binary) << "1";
+    }
+    ASSERT_EQ(truncate(sparse.c_str(), int64_t(3) << 30), 0) << "a sparse file of 3 GiB";
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    for (const Case& c : {Case{fifo, "not a regular file"}, Case{dir, "is a folder"}, Case{"/dev/zero", "not a regular file"},
+                          Case{sparse, "larger than 2 GiB"}, Case{dir + "/missing.sprites", "does not exist"}}) {
+        gChosen = c.path;
+        int32_t size = 0;
+        FSSpec spec;
+        testing::internal::CaptureStderr();
+        char* buffer = ReadDataFile(&size, &spec); // a FIFO without a writer would block here
+        const std::string messages = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(buffer, nullptr) << c.path;
+        EXPECT_NE(messages.find(c.reason), std::string::npos) << c.path << ": " << messages;
+        EXPECT_NE(messages.find(c.path.substr(c.path.rfind('/') + 1)), std::string::npos) << messages;
+    }
+}
+
+// Names are bytes: a folder in Latin-1, a long plain name, a deep folder.
+TEST_F(ReadDataFileTest, AnyNameTheFileSystemHoldsIsRead)
+{
+    const std::string latin1 = dir + "/M\xFCnchen \xE9t\xE9";
+    ASSERT_EQ(mkdir(latin1.c_str(), 0700), 0);
+    std::string deep = dir;
+    while (deep.size() < 320) {
+        deep += "/" + std::string(40, 'f');
+        ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+    }
+    for (const std::string& path : {latin1 + "/world.sprites", dir + "/" + std::string(200, 'w') + ".sprites",
+                                     deep + "/world.sprites"}) {
+        std::ofstream(path, std::ios::binary) << "7\r";
+        gChosen = path;
+        int32_t size = 0;
+        FSSpec spec;
+        char* buffer = ReadDataFile(&size, &spec);
+        ASSERT_NE(buffer, nullptr) << path;
+        EXPECT_EQ(HostPathFromFSSpec(&spec), path);
+        int32_t index = 0;
+        EXPECT_EQ(GetLongFromData(buffer, &index, size), 7);
+        DisposeDataBuffer(&buffer);
+    }
+    // A message about a file deep down keeps its name and the reason.
+    gChosen = deep + "/gone.sprites";
+    int32_t size = 0;
+    FSSpec spec;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadDataFile(&size, &spec), nullptr);
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("/gone.sprites\" does not exist\n"), std::string::npos) << message;
+    EXPECT_LT(message.size(), 200u);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -88,7 +89,10 @@ protected:
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     void Save(const QImage& image, const std::string& name, const char* format = nullptr, int quality = -1)
     {
-        ASSERT_TRUE(image.save(QString::fromStdString(Path(name)), format, quality)) << name;
+        // Written under a plain name first: the path may be in any encoding.
+        const std::string plain = Path("saving" + name.substr(name.rfind('.')));
+        ASSERT_TRUE(image.save(QString::fromStdString(plain), format, quality)) << name;
+        ASSERT_EQ(std::rename(plain.c_str(), Path(name).c_str()), 0) << name;
     }
     void WriteBytes(const std::string& name, const std::string& bytes)
     {
@@ -295,6 +299,107 @@ TEST_F(ImageFiles, BrokenFilesFailWithAMessageAndLeaveTheRecordEmpty)
         EXPECT_NE(lastError.find(name), std::string::npos) << name << " named in: " << lastError;
         EXPECT_EQ(lastError.back(), '\n');
     }
+}
+
+// A TGA written by hand (the image writer has none): uncompressed 32-bit,
+// top row first, with the footer by which the reader knows the format.
+std::string Tga32(int width, int height, uint32_t argb)
+{
+    std::string data = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, char(width), char(width >> 8), char(height), char(height >> 8),
+                        32, 0x28};
+    for (int i = 0; i < width * height; ++i)
+        data += {char(argb), char(argb >> 8), char(argb >> 16), char(argb >> 24)};
+    data += std::string(8, '\0') + "TRUEVISION-XFILE." + '\0';
+    return data;
+}
+
+// A GIF written by hand (the image writer has none): 128 colours, codes of 8
+// bits, the code table cleared before it grows, so that each code is a byte.
+std::string Gif(int width, int height)
+{
+    std::string data = "GIF89a";
+    data += {char(width), char(width >> 8), char(height), char(height >> 8), char(0xF6), 0, 0};
+    for (int i = 0; i < 128; ++i)
+        data += {char(i * 2), char(255 - i * 2), char(i)};
+    data += {0x2C, 0, 0, 0, 0, char(width), char(width >> 8), char(height), char(height >> 8), 0, 7};
+    std::string codes;
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 100 == 0)
+            codes += char(128); // clear
+        codes += char((i / 7) & 0x7F);
+    }
+    codes += char(129); // end
+    for (size_t at = 0; at < codes.size(); at += 255) {
+        const std::string block = codes.substr(at, 255);
+        data += char(block.size());
+        data += block;
+    }
+    data += {0, 0x3B};
+    return data;
+}
+
+// Every format cut short is refused, though the image reader would give a
+// partial or gray picture for some of them; the whole file loads.
+TEST_F(ImageFiles, TruncatedFilesOfEveryFormatAreRefused)
+{
+    QImage picture(96, 64, QImage::Format_ARGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            picture.setPixel(x, y, qRgba(x * 2, y * 3, (x * y) & 0xFF, 255));
+    for (const char* format : {"png", "jpg", "bmp", "tif", "webp"})
+        Save(picture, std::string("whole.") + format, format, format == std::string("webp") ? 100 : -1);
+    WriteBytes("whole.tga", Tga32(96, 64, 0x80112233));
+    WriteBytes("whole.gif", Gif(96, 64));
+    for (const char* format : {"png", "jpg", "bmp", "gif", "tif", "webp", "tga"}) {
+        const std::string whole = std::string("whole.") + format;
+        QFile file(QString::fromStdString(Path(whole)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << whole;
+        const QByteArray bytes = file.readAll();
+        Boolean ok = 0;
+        recImage& good = Load(whole, kMaskAlphaOnly, &ok);
+        EXPECT_TRUE(ok) << whole << ": " << lastError;
+        EXPECT_EQ(good.imageWidth, 96) << whole;
+        for (const double part : {0.9, 0.5}) {
+            const std::string cut = std::string("cut") + std::to_string(int(part * 10)) + "." + format;
+            WriteBytes(cut, bytes.left(qsizetype(double(bytes.size()) * part)).toStdString());
+            recImage& image = Load(cut, kMaskAlphaOnly, &ok);
+            EXPECT_FALSE(ok) << cut;
+            EXPECT_TRUE(AllZero(image)) << cut;
+            EXPECT_NE(lastError.find(cut + "\" is truncated or corrupt"), std::string::npos) << lastError;
+        }
+    }
+}
+
+// Images in place of which a FIFO, a folder or a device is named are refused
+// at once; a Latin-1 folder and a deep folder work, and their messages keep
+// the file's name and the reason.
+TEST_F(ImageFiles, SpecialFilesAndNames)
+{
+    ASSERT_EQ(mkfifo(Path("pipe.png").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(Path("folder.png").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("/dev/zero", Path("zero.png").c_str()), 0);
+    for (const auto& [name, reason] : {std::pair{"pipe.png", "is not a regular file"}, std::pair{"folder.png", "is a folder"},
+                                       std::pair{"zero.png", "is not a regular file"}}) {
+        Boolean ok = 1;
+        recImage& image = Load(name, kMaskZeroAlpha, &ok);
+        EXPECT_FALSE(ok) << name;
+        EXPECT_TRUE(AllZero(image)) << name;
+        EXPECT_NE(lastError.find(std::string(name) + "\" " + reason), std::string::npos) << lastError;
+    }
+    QImage rgb(3, 2, QImage::Format_RGB32);
+    rgb.fill(qRgb(1, 2, 3));
+    std::string deep = "Caf\xE9";
+    ASSERT_EQ(mkdir(Path(deep).c_str(), 0700), 0);
+    Save(rgb, deep + "/latin.png", "PNG");
+    while (Path(deep).size() < 320) {
+        deep += "/" + std::string(50, 'd');
+        ASSERT_EQ(mkdir(Path(deep).c_str(), 0700), 0);
+    }
+    Save(rgb, deep + "/deep.png", "PNG");
+    EXPECT_EQ(Pixel32(Load("Caf\xE9/latin.png", kMaskAlphaOnly), 2, 1) & 0xFFFFFF, 0x010203u) << lastError;
+    EXPECT_EQ(Pixel32(Load(deep + "/deep.png", kMaskAlphaOnly), 2, 1) & 0xFFFFFF, 0x010203u) << lastError;
+    Load(deep + "/gone.png", kMaskAlphaOnly);
+    EXPECT_NE(lastError.find("/gone.png\" does not exist\n"), std::string::npos) << lastError;
 }
 
 TEST_F(ImageFiles, UnknownMaskTypeIsReportedAndLoads)

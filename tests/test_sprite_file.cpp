@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -204,14 +207,58 @@ TEST_F(SpriteFile, CountsAboveTheLimitsAreRefusedWithNothingAllocated)
     EXPECT_FALSE(LoadText("99999999999\r"));
 }
 
-TEST_F(SpriteFile, LongFileNameIsReportedAndTheImageLeftEmpty)
+TEST_F(SpriteFile, LongImageNamesAndFoldersOfAnyEncodingLoad)
 {
-    CopyDemoImages();
-    const std::string longName = std::string(64, 'n') + ".png";
-    ASSERT_TRUE(LoadText("2\r3\r" + longName + "\r3\rplanet.png\r0\r"));
-    EXPECT_EQ(window.pImageArray[0].imageWidth, 0);
-    EXPECT_EQ(window.pImageArray[1].imageWidth, 128) << "loading goes on with the next image";
-    EXPECT_NE(messages.find("longer than 63"), std::string::npos) << messages;
+    // A Latin-1 folder name, not valid UTF-8, and a plain name of 200 bytes.
+    const std::string folder = dir + "/Stra\xDF" "e";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string longName = std::string(196, 'n') + ".png";
+    ASSERT_EQ(std::system(("cp " STARDRIFT_SOURCE_DIR "/data/demo/planet.png '" + folder + "/" + longName + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("cp " STARDRIFT_SOURCE_DIR "/data/demo/planet.png '" + folder + "/planet.png'").c_str()), 0);
+    ASSERT_TRUE(LoadText("3\r3\r" + longName + "\r3\rplanet.png\r3\rmissing.png\r0\r", "Stra\xDF" "e/world.sprites"));
+    EXPECT_EQ(window.pImageArray[0].imageWidth, 128) << messages;
+    EXPECT_EQ(window.pImageArray[1].imageWidth, 128) << messages;
+    EXPECT_EQ(window.pImageArray[2].imageWidth, 0);
+    EXPECT_NE(messages.find("missing.png\" does not exist"), std::string::npos) << messages;
+}
+
+// Twelve entries naming one small PNG that declares 8000 by 8000 pixels: the
+// images past the budget are refused before they are decoded, with a
+// message, and loading goes on.
+TEST_F(SpriteFile, ImagesPastTheMemoryBudgetAreRefused)
+{
+    QImage big(8000, 8000, QImage::Format_RGB32);
+    big.fill(qRgb(10, 20, 30));
+    ASSERT_TRUE(big.save(QString::fromStdString(dir + "/big.png")));
+    big = QImage();
+    std::string text = "12\r";
+    for (int i = 0; i < 12; ++i)
+        text += "0\rbig.png\r";
+    ASSERT_TRUE(LoadText(text + "0\r"));
+    const int64_t each = int64_t(8000) * 8000 * 4;
+    int loaded = 0;
+    for (int i = 0; i < 12; ++i)
+        if (window.pImageArray[i].pImageBuffer)
+            ++loaded;
+        else
+            EXPECT_EQ(window.pImageArray[i].imageWidth, 0) << i;
+    EXPECT_EQ(loaded, int(ImageMemoryBudget() / each));
+    EXPECT_LE(loaded * each, ImageMemoryBudget());
+    EXPECT_LE(ImageMemoryBudget(), kMaxSpriteFileImageBytes);
+    EXPECT_NE(messages.find("budget"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("big.png"), std::string::npos);
+}
+
+TEST_F(SpriteFile, UnreadableSpriteFilesSayWhy)
+{
+    const std::string fifo = dir + "/pipe.sprites";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    gChosen = fifo;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadDataFile(&window));
+    messages = testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("pipe.sprites\" is not a regular file"), std::string::npos) << messages;
+    EXPECT_EQ(window.pImageArray, nullptr);
 }
 
 TEST_F(SpriteFile, ShortFileReadsZerosAndOutOfRangeImageNumbersAreKept)

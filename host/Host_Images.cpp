@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPixelFormat>
+#include <QRegion>
 #include <QString>
 
 #include <jpeglib.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Host_Files.h"
 
@@ -39,7 +41,8 @@ struct StoredFacts {
     QRgb undrawn = 0;            // what a pixel the decoder leaves alone holds
     bool hasKey16 = false;       // a 16-bit PNG's transparent colour, as stored
     QRgba64 key16{};
-    QRect firstImage{};          // GIF: the area the first image covers
+    QRegion firstPicture{};      // GIF: the area the image blocks of the first picture cover
+    int firstPictureBlocks = 0;  // GIF: how many image blocks make the first picture
 };
 
 struct GraphicsImporter {
@@ -160,8 +163,10 @@ void ReadBmpFacts(QFile& file, int64_t size, StoredFacts* facts)
 }
 
 // GIF: walks the blocks to the trailer; a stream that ends before it is
-// truncated. Keeps the area of the first image: the rest of the screen is
-// not drawn.
+// truncated. The first picture is made of the image blocks up to the first
+// one shown for a while (its graphic control has a delay); a looping
+// animation without any delay shows each block as a frame of its own. The
+// screen outside the first picture's blocks is not drawn.
 void ReadGifFacts(const QByteArray& b, StoredFacts* facts)
 {
     facts->whole = false;
@@ -179,20 +184,27 @@ void ReadGifFacts(const QByteArray& b, StoredFacts* facts)
         }
         return false;
     };
-    bool first = true;
+    std::vector<QRect> blocks;
+    int blocksToDelay = 0; // 0 while no block has had a delay
+    bool looping = false, delay = false;
     while (at < size) {
         const uint8_t kind = uint8_t(b[at]);
         if (kind == 0x3B) {
             facts->whole = true;
-            return;
+            break;
         }
         if (kind == 0x21) {
+            const uint8_t label = at + 1 < size ? uint8_t(b[at + 1]) : 0;
+            looping = looping || label == 0xFF;
+            if (label == 0xF9 && at + 5 < size)
+                delay = ReadLE16(b, at + 4) > 0;
             at += 2;
         } else if (kind == 0x2C && at + 10 < size) {
-            if (first)
-                facts->firstImage = QRect(int(ReadLE16(b, at + 1)), int(ReadLE16(b, at + 3)), int(ReadLE16(b, at + 5)),
-                                          int(ReadLE16(b, at + 7)));
-            first = false;
+            blocks.push_back(QRect(int(ReadLE16(b, at + 1)), int(ReadLE16(b, at + 3)), int(ReadLE16(b, at + 5)),
+                                   int(ReadLE16(b, at + 7))));
+            if (delay && blocksToDelay == 0)
+                blocksToDelay = int(blocks.size());
+            delay = false;
             const uint8_t flags = uint8_t(b[at + 9]);
             at += 10 + ((flags & 0x80) ? 3 * (2 << (flags & 7)) : 0) + 1;
         } else {
@@ -201,6 +213,11 @@ void ReadGifFacts(const QByteArray& b, StoredFacts* facts)
         if (!skipSubBlocks())
             return;
     }
+    if (!facts->whole)
+        return;
+    facts->firstPictureBlocks = blocksToDelay > 0 ? blocksToDelay : looping ? 1 : int(blocks.size());
+    for (int i = 0; i < facts->firstPictureBlocks && i < int(blocks.size()); ++i)
+        facts->firstPicture += blocks[size_t(i)];
 }
 
 // JPEG: a second opinion from libjpeg, which warns where the decoder would
@@ -305,19 +322,47 @@ void KeepTransparentGray(QImage* image)
         }
 }
 
-// A 16-bit PNG with a transparent colour: the decoder keeps 64-bit pixels
-// but not the transparency; the pixels of that colour are transparent.
-void ApplyKey16(QImage* image, QRgba64 key)
+// GIF: the reader gives one image block at a time, each drawn over the ones
+// before; the blocks of the first picture are read on to its last.
+bool ReadLaterBlocks(GraphicsImporter* gi, int blocks, QImage* image)
 {
-    for (int y = 0; y < image->height(); ++y) {
-        auto* row = reinterpret_cast<QRgba64*>(image->scanLine(y));
-        for (int x = 0; x < image->width(); ++x) {
-            const bool keyed = row[x].red() == key.red() && row[x].green() == key.green() && row[x].blue() == key.blue();
-            row[x].setAlpha(keyed ? 0 : 65535);
+    if (blocks <= 0)
+        return true;
+    if (!gi->file.seek(0))
+        return false;
+    QImageReader reader(&gi->file, gi->format);
+    reader.setDecideFormatFromContent(false);
+    for (int i = 0; i <= blocks; ++i)
+        if (!reader.read(image))
+            return false;
+    return true;
+}
+
+// A 16-bit RGB PNG with a transparent colour: the decoder leaves each row
+// as the file's packed 48-bit pixels at the start of its 64-bit row, the
+// rest undrawn. Makes the pixels from those samples, the transparent colour
+// with alpha 0. False when the rows are not laid out so.
+bool UnpackRgb48(const QImage& over0, const QImage& over1, const StoredFacts& facts, QImage* argb)
+{
+    const size_t packed = size_t(over0.width()) * 6;
+    if (facts.pngColorType != 2 || !facts.hasKey16 || over0.format() != QImage::Format_RGBA64 || over0.size() != over1.size())
+        return false;
+    for (int y = 0; y < over0.height(); ++y)
+        if (std::memcmp(over0.constScanLine(y), over1.constScanLine(y), packed) != 0 ||
+            over0.constScanLine(y)[packed] == over1.constScanLine(y)[packed])
+            return false;
+    *argb = QImage(over0.size(), QImage::Format_ARGB32);
+    if (argb->isNull())
+        return false;
+    for (int y = 0; y < over0.height(); ++y) {
+        const auto* in = reinterpret_cast<const quint16*>(over0.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(argb->scanLine(y));
+        for (int x = 0; x < over0.width(); ++x, in += 3) {
+            const bool keyed = in[0] == facts.key16.red() && in[1] == facts.key16.green() && in[2] == facts.key16.blue();
+            out[x] = qRgba(PngSampleTo8(in[0], 16), PngSampleTo8(in[1], 16), PngSampleTo8(in[2], 16), keyed ? 0 : 255);
         }
     }
-    if (image->format() == QImage::Format_RGBX64 && !image->reinterpretAsFormat(QImage::Format_RGBA64))
-        *image = QImage();
+    return true;
 }
 
 // Decodes the file once as 0xAARRGGBB words holding the file's pixels and
@@ -350,11 +395,10 @@ bool Decode(GraphicsImporter* gi)
                        over1.format() == over0.format();
     if (facts.pngColorType == 0)
         KeepTransparentGray(&over0);
-    if (facts.hasKey16 && over0.depth() == 64) { // on both, so that they still agree where drawn
-        ApplyKey16(&over0, facts.key16);
-        if (twice)
-            ApplyKey16(&over1, facts.key16);
-    }
+    if (twice && UnpackRgb48(over0, over1, facts, &gi->image))
+        return true;
+    if (gi->format == "gif" && !ReadLaterBlocks(gi, facts.firstPictureBlocks - 1, &over0))
+        return false;
     QImage argb = over0.convertToFormat(QImage::Format_ARGB32);
     if (argb.isNull())
         return false;
@@ -368,7 +412,7 @@ bool Decode(GraphicsImporter* gi)
             if (!wholeRowDrawn && !Drawn(over0, over1, x, y))
                 row[x] = facts.undrawn;
             // GIF: transparent pixels and the screen outside the first image are not drawn.
-            if (gi->format == "gif" && (qAlpha(row[x]) == 0 || !facts.firstImage.contains(x, y)))
+            if (gi->format == "gif" && (qAlpha(row[x]) == 0 || !facts.firstPicture.contains(QPoint(x, y))))
                 row[x] = 0;
         }
     }

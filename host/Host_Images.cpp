@@ -368,7 +368,8 @@ bool UnpackRgb48(const QImage& over0, const QImage& over1, const StoredFacts& fa
 // Decodes the file once as 0xAARRGGBB words holding the file's pixels and
 // nothing else. Decoders that draw into a given image decode it twice, over
 // zeros and over ones: pixels on which the two differ were never drawn and
-// take the file's undrawn value. Others allocate their own image.
+// take the file's undrawn value. Others (GIF, WebP) fill the image they
+// allocate themselves.
 bool Decode(GraphicsImporter* gi)
 {
     if (gi->decodeTried)
@@ -388,11 +389,13 @@ bool Decode(GraphicsImporter* gi)
         over0.fill(0);
         std::memset(over1.bits(), 0xFF, size_t(over1.sizeInBytes()));
     }
-    const uchar* drawInto = over1.constBits();
+    const uchar* drawInto0 = over0.constBits();
+    const uchar* drawInto1 = over1.constBits();
     if (!ReadImage(gi, &over0))
         return false;
-    const bool twice = drawInto && ReadImage(gi, &over1) && over1.constBits() == drawInto && over1.size() == over0.size() &&
-                       over1.format() == over0.format();
+    const bool twice = drawInto0 && over0.constBits() == drawInto0;
+    if (twice && !(ReadImage(gi, &over1) && over1.constBits() == drawInto1))
+        return false; // the second decode must draw the same way: without it nothing tells what was drawn
     if (facts.pngColorType == 0)
         KeepTransparentGray(&over0);
     if (twice && UnpackRgb48(over0, over1, facts, &gi->image))
@@ -405,13 +408,14 @@ bool Decode(GraphicsImporter* gi)
     const size_t rowBytes = size_t(over0.width()) * size_t(over0.depth()) / 8;
     for (int y = 0; y < argb.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
-        const bool wholeRowDrawn = !twice || (over0.depth() >= 8 && std::memcmp(over0.constScanLine(y), over1.constScanLine(y), rowBytes) == 0);
+        const bool wholeRowDrawn =
+            !twice || (over0.depth() >= 8 && std::memcmp(over0.constScanLine(y), over1.constScanLine(y), rowBytes) == 0);
         if (wholeRowDrawn && gi->format != "gif")
             continue;
         for (int x = 0; x < argb.width(); ++x) {
             if (!wholeRowDrawn && !Drawn(over0, over1, x, y))
                 row[x] = facts.undrawn;
-            // GIF: transparent pixels and the screen outside the first image are not drawn.
+            // GIF: transparent pixels and the screen outside the first picture are not drawn.
             if (gi->format == "gif" && (qAlpha(row[x]) == 0 || !facts.firstPicture.contains(QPoint(x, y))))
                 row[x] = 0;
         }
@@ -509,7 +513,6 @@ void DrawGray(const QImage& argb, GWorld* g, int32_t width, int32_t height)
             out[x] = static_cast<unsigned char>(255 - qBlue(in[x]));
     }
 }
-
 
 // The first bytes of the file, for the formats whose stored depth the decoder
 // does not report exactly.

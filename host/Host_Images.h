@@ -42,15 +42,20 @@ struct ImageDescription {
     int16_t depth;
 };
 
-// Finds a decoder for the file. noImporterErr when the file cannot be opened
-// or no decoder knows its format.
+// Finds a decoder for the file. The file is opened as HostOpenRegularFile
+// does (its result codes when it cannot be: a folder, FIFO or device, a
+// missing or too large file); noImporterErr when no decoder knows the format.
 OSErr GetGraphicsImporterForFile(const FSSpec* theFile, GraphicsImportComponent* gi);
 // The image's rectangle at natural size (top and left 0). imageTooLargeErr for
 // a side over 32767 pixels, invalidImageDataErr when the size is unreadable.
 ComponentResult GraphicsImportGetNaturalBounds(GraphicsImportComponent ci, Rect* naturalBounds);
 ComponentResult GraphicsImportGetImageDescription(GraphicsImportComponent ci, ImageDescription* desc);
 // Decodes the whole image now, so that a truncated or corrupt file is found
-// before anything is drawn: *imageIsValid is false for such a file. Images
+// before anything is drawn: *imageIsValid is false for such a file. Before
+// decoding, the file's own structure is checked (PNG chunks to IEND, GIF
+// blocks to the trailer, BMP pixel data within the file, JPEG read through
+// by libjpeg without a warning). The decoded pixels are the file's only:
+// none comes from memory the decoder did not write. Images
 // whose decoding would need more than the importer's memory limit are
 // reported as invalid too.
 ComponentResult GraphicsImportValidate(GraphicsImportComponent ci, Boolean* imageIsValid);

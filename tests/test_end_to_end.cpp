@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +97,8 @@ protected:
             unsetenv("XDG_CONFIG_HOME");
             for (const auto& [name, value] : environment)
                 setenv(name.c_str(), value.c_str(), 1);
+            if (!errorFile.empty() && !std::freopen(errorFile.c_str(), "w", stderr))
+                _exit(127);
             const std::string program = (root / "usr/games/stardrift").string();
             execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -287,6 +290,7 @@ protected:
     static inline fs::path root;
     // The demo world on the X display before it ran, to hold the Wayland one against.
     static inline QImage x11Demo;
+    std::string errorFile; // the program's standard error goes here when set
     pid_t pid = -1;
     pid_t compositor = -1;
     pid_t display = -1;
@@ -395,6 +399,19 @@ TEST_F(EndToEnd, ADenseScreenGetsTheWorldAtFullResolutionAndTallerText)
     ASSERT_EQ(lines.size(), 4u) << "four separate lines in the top panel";
     for (int height : lines)
         EXPECT_GE(height, 13) << "a taller font for the dense screen";
+}
+
+// A FIFO named as the sprite file is refused at once with the reason, and
+// the program goes on with its menu bar instead of waiting for a writer.
+TEST_F(EndToEnd, AFifoAsTheSpriteFileIsRefusedAndTheProgramGoesOn)
+{
+    const fs::path fifo = root / "run/pipe.sprites";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    errorFile = (root / "errors.txt").string();
+    Start(fifo.string(), "Stardrift");
+    std::ifstream in(errorFile);
+    const std::string errors((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(errors.find("pipe.sprites\" is not a regular file"), std::string::npos) << errors;
 }
 
 } // namespace

@@ -38,6 +38,7 @@ struct StoredFacts {
     bool whole = true;           // every block the format declares is there
     int pngColorType = -1;       // PNG header, -1 for other formats
     int pngBitDepth = 0;
+    bool drawsEveryPixel = false; // the decoder is known to write every pixel of the image
     QRgb undrawn = 0;            // what a pixel the decoder leaves alone holds
     bool hasKey16 = false;       // a 16-bit PNG's transparent colour, as stored
     QRgba64 key16{};
@@ -101,8 +102,9 @@ int PngSampleTo8(uint32_t value, int bitDepth)
 
 // PNG: walks the chunks to IEND without reading their data, so that a
 // truncated file or a chunk longer than the file is found before decoding.
-// Keeps the header and the transparent colour of gray and RGB images: the
-// decoder leaves the pixels of that colour undrawn in 16-bit images.
+// Keeps the header and the transparent colour of gray and RGB images. The
+// reader draws every row that libpng gives, except with a transparency
+// chunk (it lays 16-bit RGB out wrongly then).
 void ReadPngFacts(QFile& file, int64_t size, StoredFacts* facts)
 {
     facts->whole = false;
@@ -116,7 +118,11 @@ void ReadPngFacts(QFile& file, int64_t size, StoredFacts* facts)
             const QByteArray data = ReadAt(file, at + 8, 13);
             facts->pngBitDepth = uint8_t(data[8]);
             facts->pngColorType = uint8_t(data[9]);
-        } else if (type == "tRNS" && (facts->pngColorType == 0 || facts->pngColorType == 2)) {
+            facts->drawsEveryPixel = true;
+        } else if (type == "tRNS") {
+            facts->drawsEveryPixel = false;
+        }
+        if (type == "tRNS" && (facts->pngColorType == 0 || facts->pngColorType == 2)) {
             const QByteArray data = ReadAt(file, at + 8, 6);
             const int bits = facts->pngBitDepth;
             auto sample = [&](int i) { return PngSampleTo8(uint32_t(uint8_t(data[i])) << 8 | uint8_t(data[i + 1]), bits); };
@@ -281,8 +287,8 @@ const StoredFacts& Facts(GraphicsImporter* gi)
             ReadBmpFacts(gi->file, gi->fileSize, &gi->facts);
         else if (gi->format == "gif")
             ReadGifFacts(ReadAt(gi->file, 0, gi->fileSize), &gi->facts);
-        else if (gi->format == "jpeg")
-            gi->facts.whole = JpegIsWhole(ReadAt(gi->file, 0, gi->fileSize));
+        else if (gi->format == "jpeg") // libjpeg gives every scanline of a whole file
+            gi->facts.whole = gi->facts.drawsEveryPixel = JpegIsWhole(ReadAt(gi->file, 0, gi->fileSize));
     }
     return gi->facts;
 }
@@ -369,7 +375,8 @@ bool UnpackRgb48(const QImage& over0, const QImage& over1, const StoredFacts& fa
 // nothing else. Decoders that draw into a given image decode it twice, over
 // zeros and over ones: pixels on which the two differ were never drawn and
 // take the file's undrawn value. Others (GIF, WebP) fill the image they
-// allocate themselves.
+// allocate themselves; PNG and JPEG files that the decoder draws whole
+// (the image suites' test holds it to that) are decoded once.
 bool Decode(GraphicsImporter* gi)
 {
     if (gi->decodeTried)
@@ -381,7 +388,7 @@ bool Decode(GraphicsImporter* gi)
     const QSize size = gi->size;
     const QImage::Format format = gi->imageFormat;
     QImage over0, over1;
-    if (size.isValid() && format != QImage::Format_Invalid) {
+    if (size.isValid() && format != QImage::Format_Invalid && !facts.drawsEveryPixel) {
         over0 = QImage(size, format);
         over1 = QImage(size, format);
         if (over0.isNull() || over1.isNull())

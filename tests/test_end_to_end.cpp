@@ -408,10 +408,20 @@ TEST_F(EndToEnd, AFifoAsTheSpriteFileIsRefusedAndTheProgramGoesOn)
     const fs::path fifo = root / "run/pipe.sprites";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     errorFile = (root / "errors.txt").string();
-    Start(fifo.string(), "Stardrift");
-    std::ifstream in(errorFile);
-    const std::string errors((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Launch(fifo.string(), {});
+    std::string errors;
+    for (int i = 0; i < 100 && errors.find('\n') == std::string::npos; ++i) {
+        Sleep(100);
+        std::ifstream in(errorFile);
+        errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     EXPECT_NE(errors.find("pipe.sprites\" is not a regular file"), std::string::npos) << errors;
+    for (int i = 0; i < 100 && window.empty(); ++i) {
+        Sleep(100);
+        window = Shell("xdotool search --onlyvisible --name '^Stardrift$' 2>/dev/null | head -1");
+    }
+    EXPECT_FALSE(window.empty()) << "the menu bar's window";
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the program is still running";
 }
 
 } // namespace

@@ -11,7 +11,9 @@
 
 // Asks the user for a file and reads it whole. Returns the new buffer (owned
 // by the caller, released with DisposeDataBuffer) with its size and location,
-// or nullptr when no file was read.
+// or nullptr when no file was read. A chosen file that is not read (missing,
+// unreadable, a folder, FIFO or device, over 2 GiB) is reported on the
+// console with its name and the reason; a cancelled dialog is not.
 char* ReadDataFile(int32_t* pBufferSize, FSSpec* pfsspecData);
 void DisposeDataBuffer(char** ppBuffer);
 

@@ -102,9 +102,9 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
         return false;
     }
     if (bufferBytes > gImageBytesLeft) {
-        const std::string what = "is not loaded: its " + std::to_string(bufferBytes) +
-                                 " bytes of pixels would pass the sprite file's budget of " +
-                                 std::to_string(ImageMemoryBudget()) + " bytes for all its images";
+        const std::string what = "is refused: its " + std::to_string(bufferBytes) +
+                                 " bytes of pixels would pass the sprite file's budget (" +
+                                 std::to_string(ImageMemoryBudget()) + " bytes)";
         ReportImageError(fsspecImage, what.c_str());
         CloseComponent(importer);
         return false;

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -290,14 +291,13 @@ public:
             matchedAll = matchedAll && matched;
         }
         if (!refusedAll) {
-            // Uninitialised bytes differ when malloc fills new blocks otherwise.
-            mallopt(M_PERTURB, 0x3C);
+            // Uninitialised bytes differ when malloc fills new blocks otherwise
+            // (the run itself starts with another MALLOC_PERTURB_).
+            const char* runFill = std::getenv("MALLOC_PERTURB_");
+            mallopt(M_PERTURB, runFill && std::atoi(runFill) == 0x3C ? 0xC3 : 0x3C);
             const Loaded again = Load(c.path, kMaskAlphaOnly);
-            mallopt(M_PERTURB, 0xC3);
+            mallopt(M_PERTURB, runFill ? std::atoi(runFill) : 0);
             EXPECT_TRUE(again.ok && again.buffer == asDrawn)
-                << c.path << ": decoding gives other bytes when malloc's fill byte changes";
-            const Loaded third = Load(c.path, kMaskAlphaOnly);
-            EXPECT_TRUE(third.ok && third.buffer == asDrawn)
                 << c.path << ": decoding gives other bytes when malloc's fill byte changes";
         }
         const std::string name = c.path.substr(c.path.rfind('/') + 1);
@@ -346,8 +346,8 @@ void CheckPngSuite(Corpus* test, const std::string& folder, bool (*isBad)(const 
         c.path = folder + "/" + name;
         int colorType = 0, bitDepth = 0;
         Picture picture;
-        const bool decoded = ReadPng(c.path, &picture, &colorType, &bitDepth);
         c.good = !isBad(name);
+        const bool decoded = c.good && ReadPng(c.path, &picture, &colorType, &bitDepth);
         if (c.good) {
             EXPECT_TRUE(decoded) << c.path << ": the reference decoder refuses a good file";
         }

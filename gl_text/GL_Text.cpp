@@ -1,6 +1,7 @@
 #include "GL_Text.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "Host_Time.h"
 
@@ -20,10 +21,14 @@ GLuint BuildFontGL(AGLContext ctx, GLint fontID, Style face, GLint size)
 
 void DrawCStringGL(const char* cstrOut, GLuint fontList)
 {
-    if (!cstrOut)
+    if (!cstrOut || !fontList)
         return;
-    for (const char* c = cstrOut; *c; ++c)
-        glCallList(fontList + static_cast<unsigned char>(*c));
+    // One call for the whole string: list fontList + c for each byte c, in
+    // order. Renderers that see lists holding one bitmap each draw the
+    // string from a glyph atlas in a single pass.
+    glListBase(fontList);
+    glCallLists(GLsizei(std::strlen(cstrOut)), GL_UNSIGNED_BYTE, cstrOut);
+    glListBase(0);
 }
 
 void DrawFrameRate(GLuint fontList)

@@ -631,6 +631,12 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
                         bits[size_t(y * rowBytes + x / 8)] |= GLubyte(0x80 >> (x % 8));
             }
             glBitmap(width, height, GLfloat(-left), GLfloat(bottom), GLfloat(advance), 0.0f, bits.data());
+        } else {
+            // Nothing to draw and no advance, but still one bitmap (a blank
+            // pixel: the GL keeps no empty one), so that every list of the
+            // font has the same form.
+            const GLubyte blank = 0;
+            glBitmap(1, 1, 0.0f, 0.0f, 0.0f, 0.0f, &blank);
         }
         glEndList();
     }

@@ -260,13 +260,23 @@ void DisposeImages(recImage** ppImageArray, int32_t numImages)
     *ppImageArray = nullptr;
 }
 
+GLImageCorners GetGLImageCorners(float imageWidth, float imageHeight, float zoom, float offsetX, float offsetY,
+                                 float endX, float endY)
+{
+    return GLImageCorners{float((double(offsetX) - double(imageWidth) * 0.5) * double(zoom)),
+                          float((double(offsetY) - double(imageHeight) * 0.5) * double(zoom)),
+                          float((double(endX) - double(imageWidth) * 0.5) * double(zoom)),
+                          float((double(endY) - double(imageHeight) * 0.5) * double(zoom))};
+}
+
 void DrawGLImage(int32_t drawType, float imageWidth, float imageHeight, float zoom, float offsetX, float offsetY,
                  float endX, float endY)
 {
-    const float startXDraw = float((double(offsetX) - double(imageWidth) * 0.5) * double(zoom));
-    const float endXDraw = float((double(endX) - double(imageWidth) * 0.5) * double(zoom));
-    const float startYDraw = float((double(offsetY) - double(imageHeight) * 0.5) * double(zoom));
-    const float endYDraw = float((double(endY) - double(imageHeight) * 0.5) * double(zoom));
+    const GLImageCorners c = GetGLImageCorners(imageWidth, imageHeight, zoom, offsetX, offsetY, endX, endY);
+    const float startXDraw = c.startX;
+    const float endXDraw = c.endX;
+    const float startYDraw = c.startY;
+    const float endYDraw = c.endY;
 
     glBegin(GLenum(drawType));
     glTexCoord2f(0.0f, 0.0f);

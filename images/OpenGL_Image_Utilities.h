@@ -87,6 +87,15 @@ int32_t GetTextureNumFromTextureDim(int32_t textureDimension, int16_t maxTexture
 // Edge of the next tile when textureDimension pixels are still to be covered.
 int32_t GetNextTextureSize(int32_t textureDimension, int16_t maxTextureSize);
 
+// The drawing-space corners of a texture tile: image pixel (offsetX, offsetY)
+// and (endX, endY) of an image centred on the origin, scaled by zoom
+// (products and differences in double precision, then rounded to float).
+struct GLImageCorners {
+    float startX, startY, endX, endY;
+};
+GLImageCorners GetGLImageCorners(float imageWidth, float imageHeight, float zoom, float offsetX, float offsetY,
+                                 float endX, float endY);
+
 // Draws one texture tile (drawType GL_TRIANGLE_STRIP) or its outline
 // (GL_LINE_STRIP, with the two remaining edges as GL_LINES): the quad whose
 // corners are the image pixels (offsetX, offsetY) and (endX, endY) of an

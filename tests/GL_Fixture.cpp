@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QWindow>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -187,4 +188,32 @@ std::vector<FeedbackItem> ParseFeedback(const std::vector<GLfloat>& buffer, GLin
         items.push_back(item);
     }
     return items;
+}
+
+GLuint PassThroughFont()
+{
+    const GLuint base = glGenLists(256);
+    for (GLuint c = 0; c < 256; ++c) {
+        glNewList(base + c, GL_COMPILE);
+        glPassThrough(GLfloat(c));
+        const GLubyte blank = 0; // an empty bitmap would be dropped from the list
+        glBitmap(1, 1, 0, 0, 0, 0, &blank);
+        glEndList();
+    }
+    return base;
+}
+
+std::map<std::pair<int, int>, std::string> Texts(const std::vector<FeedbackItem>& items,
+                                                 std::vector<FeedbackVertex>* rasterColours)
+{
+    std::map<std::pair<int, int>, std::string> texts;
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        if (items[i].token != GL_PASS_THROUGH_TOKEN || items[i + 1].token != GL_BITMAP_TOKEN)
+            continue;
+        const FeedbackVertex& at = items[i + 1].vertices[0];
+        texts[{int(std::lround(at.x)), int(std::lround(at.y))}] += char(int(items[i].value));
+        if (rasterColours)
+            rasterColours->push_back(at);
+    }
+    return texts;
 }

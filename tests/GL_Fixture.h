@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "Host_App.h"
@@ -73,3 +75,12 @@ std::vector<FeedbackItem> Feedback(Draw draw)
     glDisable(GL_DEPTH_CLAMP);
     return ParseFeedback(buffer, size);
 }
+
+// A font whose list for character c passes c through the feedback and
+// reports the raster position as a bitmap.
+GLuint PassThroughFont();
+// The texts a PassThroughFont drew, by the raster position (window x, y)
+// they start at; rasterColours, when given, gets every character's raster
+// position and colour.
+std::map<std::pair<int, int>, std::string> Texts(const std::vector<FeedbackItem>& items,
+                                                 std::vector<FeedbackVertex>* rasterColours = nullptr);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "Data_File_Utilities.h"
+#include "Error_Handler.h"
 #include "Sprite_Window.h"
 #include "Host_Files.h"
 
@@ -144,9 +147,11 @@ void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, d
 
 namespace {
 
-// Draws one copy of the image tile by tile, in tile order, each tile's
-// corners mirrored along x and y as asked.
-void DrawTextureWalk(const recImage& image, GLenum drawType, float zoom, bool mirrorX, bool mirrorY)
+// Calls tile(k, startX, startY, endX, endY) for every texture tile of the
+// image in tile order: its texture index and its pixel rectangle, mirrored
+// along x and y as asked.
+template <typename Tile>
+void WalkTiles(const recImage& image, bool mirrorX, bool mirrorY, Tile tile)
 {
     int32_t offsetX = 0;
     int32_t k = 0;
@@ -155,18 +160,19 @@ void DrawTextureWalk(const recImage& image, GLenum drawType, float zoom, bool mi
         int32_t offsetY = 0;
         for (int32_t y = 0; y < image.textureY; ++y) {
             const int32_t currHeight = GetNextTextureSize(image.textureHeight - offsetY, image.maxTextureSize);
-            glBindTexture(GL_TEXTURE_2D, image.pTextureName ? image.pTextureName[k] : 0);
-            ++k;
-            const float startX = float(mirrorX ? image.textureWidth - offsetX : offsetX);
-            const float endX = float(mirrorX ? image.textureWidth - (offsetX + currWidth) : offsetX + currWidth);
-            const float startY = float(mirrorY ? image.textureHeight - offsetY : offsetY);
-            const float endY = float(mirrorY ? image.textureHeight - (offsetY + currHeight) : offsetY + currHeight);
-            DrawGLImage(int32_t(drawType), float(image.imageWidth), float(image.imageHeight), zoom, startX, startY,
-                        endX, endY);
+            tile(k++, float(mirrorX ? image.textureWidth - offsetX : offsetX),
+                 float(mirrorY ? image.textureHeight - offsetY : offsetY),
+                 float(mirrorX ? image.textureWidth - (offsetX + currWidth) : offsetX + currWidth),
+                 float(mirrorY ? image.textureHeight - (offsetY + currHeight) : offsetY + currHeight));
             offsetY += currHeight;
         }
         offsetX += currWidth;
     }
+}
+
+GLuint TileTexture(const recImage& image, int32_t k)
+{
+    return image.pTextureName ? image.pTextureName[k] : 0;
 }
 
 // Where the copies of a tiled sprite lie: its position moved next to the view
@@ -219,81 +225,320 @@ bool PlaceTiled(const recSprite& sprite, const recImage& image, float worldX, fl
     return true;
 }
 
-// One pass over the sprite: every copy, each tile drawn with drawType.
-void DrawSpritePass(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled, float worldX,
-                    float worldY, float worldZ, float worldZoom, float zoom, GLenum drawType)
+// The view of one frame, as the sprites are drawn in it.
+struct SpriteView {
+    float worldX, worldY, worldZ, worldZoom;
+    float cosR, sinR;   // the world rotation
+    float halfW, halfH; // the window, in drawing space around its centre
+    bool grid, lines;
+};
+
+// Textured quads waiting to be drawn: consecutive tiles that share their
+// texture and GL state go to the GL as one array of triangles, in order.
+struct QuadBatch {
+    std::vector<GLfloat> xyz, st, rgba;
+    GLuint texture = 0;
+};
+
+QuadBatch& Batch()
 {
+    static QuadBatch batch; // keeps its storage from frame to frame
+    return batch;
+}
+
+void FlushBatch()
+{
+    QuadBatch& b = Batch();
+    if (b.xyz.empty())
+        return;
+    glBindTexture(GL_TEXTURE_2D, b.texture);
+    glVertexPointer(3, GL_FLOAT, 0, b.xyz.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, b.st.data());
+    glColorPointer(4, GL_FLOAT, 0, b.rgba.data());
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(b.xyz.size() / 3));
+    b.xyz.clear();
+    b.st.clear();
+    b.rgba.clear();
+}
+
+// The sprite state last given to the GL in this frame (-1: not known), so
+// that a run of alike sprites sets it once.
+struct SpriteGLState {
+    int alphaTest = -1, blend = -1, texturing = -1;
+};
+
+void Toggle(GLenum cap, bool on)
+{
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
+}
+
+void UseSpriteState(SpriteGLState* state, bool alphaTest, bool blend, bool texturing)
+{
+    if (state->alphaTest == int(alphaTest) && state->blend == int(blend) && state->texturing == int(texturing))
+        return;
+    FlushBatch();
+    if (state->alphaTest != int(alphaTest))
+        Toggle(GL_ALPHA_TEST, alphaTest);
+    if (state->blend != int(blend)) {
+        Toggle(GL_BLEND, blend);
+        Toggle(GL_DEPTH_TEST, !blend);
+    }
+    if (state->texturing != int(texturing))
+        Toggle(GL_TEXTURE_2D, texturing);
+    *state = SpriteGLState{int(alphaTest), int(blend), int(texturing)};
+}
+
+// What one frame may cost at most. A sprite file can ask for any number of
+// sprites, of copies of tiled sprites and of pixels; past these the rest of
+// the frame is left out, so that a frame of the software renderer stays
+// within about a quarter of a second.
+struct FrameBudget {
+    int64_t quads; // texture tiles, outline tiles and grid lines
+    double pixels; // window pixels covered, overdraw counted
+    bool spent;
+};
+
+bool Spend(FrameBudget* budget, int64_t quads, double pixels)
+{
+    if (budget->spent)
+        return false;
+    budget->quads -= quads;
+    budget->pixels -= pixels;
+    if (budget->quads < 0 || budget->pixels < 0) {
+        budget->spent = true;
+        static bool reported = false;
+        if (!reported) {
+            char message[256];
+            std::snprintf(message, sizeof message,
+                          "DrawGL: the sprite file asks for more than %lld tiles or %lld window-sized layers in one "
+                          "frame; the rest of such frames is not drawn",
+                          static_cast<long long>(kMaxTilesPerFrame), static_cast<long long>(kMaxLayersPerFrame));
+            ReportError(message);
+        }
+        reported = true;
+        return false;
+    }
+    return true;
+}
+
+// One texture tile of a copy placed at (tx, ty, tz) and turned by (c, s):
+// culled when it lies wholly outside the window, else added to the batch as
+// the two triangles of its strip. False when the frame's budget is spent.
+bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& q, float tx, float ty, float tz,
+             float c, float s, const GLfloat rgba[4])
+{
+    const float px[4] = {q.startX, q.endX, q.startX, q.endX};
+    const float py[4] = {q.startY, q.startY, q.endY, q.endY};
+    float x[4], y[4];
+    float minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+    for (int v = 0; v < 4; ++v) {
+        x[v] = c * px[v] - s * py[v] + tx;
+        y[v] = s * px[v] + c * py[v] + ty;
+        const float wx = view.cosR * x[v] - view.sinR * y[v];
+        const float wy = view.sinR * x[v] + view.cosR * y[v];
+        minX = std::min(minX, wx);
+        maxX = std::max(maxX, wx);
+        minY = std::min(minY, wy);
+        maxY = std::max(maxY, wy);
+    }
+    // NaN corners fail every comparison and are drawn, as the GL would.
+    if (minX > view.halfW || maxX < -view.halfW || minY > view.halfH || maxY < -view.halfH)
+        return true;
+    const double covered = (double(std::min(maxX, view.halfW)) - double(std::max(minX, -view.halfW))) *
+                           (double(std::min(maxY, view.halfH)) - double(std::max(minY, -view.halfH)));
+    if (!Spend(budget, 1, std::isfinite(covered) ? covered : 0.0))
+        return false;
+    QuadBatch& b = Batch();
+    static const GLfloat kST[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    for (int v : {0, 1, 2, 2, 1, 3}) {
+        b.xyz.insert(b.xyz.end(), {x[v], y[v], tz});
+        b.st.insert(b.st.end(), {kST[v][0], kST[v][1]});
+        b.rgba.insert(b.rgba.end(), rgba, rgba + 4);
+    }
+    return true;
+}
+
+// The copies of a sprite: one at its place, or the tiled grid's copies that
+// can reach the window. Calls copy(tx, ty, mirrorX, mirrorY) for each, in
+// the grid's order; stops when copy returns false.
+template <typename Copy>
+void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
+                 const SpriteView& view, Copy copy)
+{
+    const float worldZoom = view.worldZoom;
     if (!tiled) {
-        glPushMatrix();
-        glTranslatef((sprite.centerX + worldX) * worldZoom, (sprite.centerY + worldY) * worldZoom,
-                     sprite.centerZ + worldZ);
-        glRotatef(sprite.rotation, 0.0f, 0.0f, 1.0f);
-        DrawTextureWalk(image, drawType, zoom, false, false);
-        glPopMatrix();
+        copy((sprite.centerX + view.worldX) * worldZoom, (sprite.centerY + view.worldY) * worldZoom, false, false);
         return;
     }
+    // Copies whose centre lies further from the window's centre than the
+    // window's and the copy's half diagonals together cannot be seen.
+    const double reach = std::hypot(double(view.halfW), double(view.halfH)) +
+                         0.5 * std::hypot(double(image.imageWidth), double(image.imageHeight)) *
+                             double(sprite.zoom * image.zoom) * double(worldZoom);
     const int32_t half = tiled->tiles / 2;
-    for (int32_t i = -half; i <= half; ++i) {
-        for (int32_t j = -half; j <= half; ++j) {
-            glPushMatrix();
-            glTranslatef((float(i) * tiled->xSize + tiled->xPos) * worldZoom,
-                         (float(j) * tiled->ySize + tiled->yPos) * worldZoom, sprite.centerZ + worldZ);
-            glRotatef(sprite.rotation, 0.0f, 0.0f, 1.0f);
-            DrawTextureWalk(image, drawType, zoom, ((tiled->xFlipOffset + i) & 1) != 0,
-                            ((tiled->yFlipOffset + j) & 1) != 0);
-            glPopMatrix();
-        }
+    auto range = [&](float pos, float size, int32_t* lo, int32_t* hi) {
+        const double a = (-reach / double(worldZoom) - double(pos)) / double(size);
+        const double b = (reach / double(worldZoom) - double(pos)) / double(size);
+        *lo = a > double(-half) ? int32_t(std::ceil(std::min(a, double(half) + 1.0))) : -half;
+        *hi = b < double(half) ? int32_t(std::floor(std::max(b, double(-half) - 1.0))) : half;
+    };
+    int32_t iLo, iHi, jLo, jHi;
+    range(tiled->xPos, tiled->xSize, &iLo, &iHi);
+    range(tiled->yPos, tiled->ySize, &jLo, &jHi);
+    for (int32_t i = iLo; i <= iHi; ++i)
+        for (int32_t j = jLo; j <= jHi; ++j)
+            if (!copy((float(i) * tiled->xSize + tiled->xPos) * worldZoom,
+                      (float(j) * tiled->ySize + tiled->yPos) * worldZoom, ((tiled->xFlipOffset + i) & 1) != 0,
+                      ((tiled->yFlipOffset + j) & 1) != 0))
+                return;
+}
+
+// The textured pass of one sprite, into the batch. False when the frame's
+// budget is spent.
+bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
+                    const SpriteView& view, FrameBudget* budget)
+{
+    const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
+    const float radians = float(double(sprite.rotation) * M_PI / 180.0);
+    const float c = sprite.rotation == 0.0f ? 1.0f : std::cos(radians);
+    const float s = sprite.rotation == 0.0f ? 0.0f : std::sin(radians);
+    const float tz = sprite.centerZ + view.worldZ;
+    const GLfloat rgba[4] = {sprite.red, sprite.green, sprite.blue, sprite.alpha};
+    bool more = true;
+    ForEachCopy(sprite, image, tiled, view, [&](float tx, float ty, bool mirrorX, bool mirrorY) {
+        WalkTiles(image, mirrorX, mirrorY, [&](int32_t k, float x0, float y0, float x1, float y1) {
+            if (!more)
+                return;
+            const GLuint texture = TileTexture(image, k);
+            QuadBatch& b = Batch();
+            if (texture != b.texture) {
+                FlushBatch();
+                b.texture = texture;
+            }
+            const GLImageCorners q =
+                GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0, y0, x1, y1);
+            more = AddTile(view, budget, q, tx, ty, tz, c, s, rgba);
+        });
+        return more;
+    });
+    return more;
+}
+
+// The texel grid and the tile outlines of one sprite, drawn at once with the
+// GL's own matrices. False when the frame's budget is spent.
+bool DrawSpriteDebugPasses(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
+                           const SpriteView& view, FrameBudget* budget)
+{
+    const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
+    glColor4f(0.0f, 0.0f, 1.0f, 0.6f);
+    if (view.grid) {
+        if (!Spend(budget, int64_t(image.textureWidth) + image.textureHeight + 2, 0.0))
+            return false;
+        DrawGLPixelGrid(float(image.textureWidth), float(image.textureHeight), float(image.imageWidth),
+                        float(image.imageHeight), zoom);
     }
+    glColor3f(0.0f, 1.0f, 0.0f);
+    if (!view.lines)
+        return true;
+    const int64_t tilesPerCopy = int64_t(image.textureX) * image.textureY;
+    bool more = true;
+    ForEachCopy(sprite, image, tiled, view, [&](float tx, float ty, bool mirrorX, bool mirrorY) {
+        if (!(more = Spend(budget, tilesPerCopy, 0.0)))
+            return false;
+        glPushMatrix();
+        glTranslatef(tx, ty, sprite.centerZ + view.worldZ);
+        glRotatef(sprite.rotation, 0.0f, 0.0f, 1.0f);
+        WalkTiles(image, mirrorX, mirrorY, [&](int32_t k, float x0, float y0, float x1, float y1) {
+            glBindTexture(GL_TEXTURE_2D, TileTexture(image, k));
+            DrawGLImage(GL_LINE_STRIP, float(image.imageWidth), float(image.imageHeight), zoom, x0, y0, x1, y1);
+        });
+        glPopMatrix();
+        return true;
+    });
+    return more;
 }
 
 } // namespace
 
-void DrawGLSprite(recSprite* pSprite, recImage* imageArray, float worldX, float worldY, float worldZ,
-                  float worldRotation, float worldZoom, SInt32 width, SInt32 height, Boolean grid, Boolean lines)
+void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages,
+                   float worldX, float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width,
+                   SInt32 height, Boolean grid, Boolean lines)
 {
-    if (!pSprite || !imageArray)
+    if (!pSpriteArray || !imageArray)
         return;
-    const recSprite& sprite = *pSprite;
-    const recImage& image = imageArray[sprite.imageNum];
-    TiledPlacement placement{};
-    const bool tiled = sprite.fTiled != kNotTiled;
-    if (tiled && !PlaceTiled(sprite, image, worldX, worldY, worldZoom, width, height, &placement))
-        return;
-    const float zoom = (sprite.zoom * image.zoom) * worldZoom;
+    const float radians = float(double(worldRotation) * M_PI / 180.0);
+    const SpriteView view{worldX,
+                          worldY,
+                          worldZ,
+                          worldZoom,
+                          std::cos(radians),
+                          std::sin(radians),
+                          float(width) / 2.0f + 1.0f, // a pixel of margin for the rasteriser's rounding
+                          float(height) / 2.0f + 1.0f,
+                          grid != 0,
+                          lines != 0};
+    FrameBudget budget{kMaxTilesPerFrame, double(kMaxLayersPerFrame) * std::max(1.0, double(width) * double(height)),
+                       false};
 
     glPushMatrix();
     glRotatef(worldRotation, 0.0f, 0.0f, 1.0f);
     glShadeModel(GL_FLAT);
     glAlphaFunc(GL_GREATER, 0.5f);
-    if (sprite.fAlphaTest)
-        glEnable(GL_ALPHA_TEST);
-    else
-        glDisable(GL_ALPHA_TEST);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (sprite.fAlphaBlend) {
-        glDisable(GL_DEPTH_TEST);
-        glEnable(GL_BLEND);
-    } else {
-        glEnable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    Batch().texture = 0;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    SpriteGLState state;
+    for (SInt32 n = 0; n < numSprites && !budget.spent; ++n) {
+        const recSprite& sprite = pSpriteArray[n];
+        // A sprite naming an image the file does not have is not drawn.
+        if (sprite.imageNum < 0 || sprite.imageNum >= numImages)
+            continue;
+        const recImage& image = imageArray[sprite.imageNum];
+        TiledPlacement placement{};
+        const bool tiled = sprite.fTiled != kNotTiled;
+        if (tiled && !PlaceTiled(sprite, image, worldX, worldY, worldZoom, width, height, &placement))
+            continue;
+        const TiledPlacement* place = tiled ? &placement : nullptr;
+        // Blending with no opacity changes nothing: the sprite is invisible.
+        const bool invisible = sprite.fAlphaBlend && sprite.alpha <= 0.0f;
+        if (!invisible) {
+            UseSpriteState(&state, sprite.fAlphaTest, sprite.fAlphaBlend, true);
+            if (!AddSpriteTiles(sprite, image, place, view, &budget))
+                break;
+        }
+        if (grid || lines) {
+            FlushBatch();
+            UseSpriteState(&state, false, false, false);
+            glDisable(GL_BLEND);
+            glDisable(GL_DEPTH_TEST);
+            state.blend = -1; // the depth test is off too, unlike a sprite without blending
+            if (!DrawSpriteDebugPasses(sprite, image, place, view, &budget))
+                break;
+        }
     }
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(sprite.red, sprite.green, sprite.blue, sprite.alpha);
-    DrawSpritePass(sprite, image, tiled ? &placement : nullptr, worldX, worldY, worldZ, worldZoom, zoom,
-                   GL_TRIANGLE_STRIP);
-
+    FlushBatch();
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
-
-    glColor4f(0.0f, 0.0f, 1.0f, 0.6f);
-    if (grid)
-        DrawGLPixelGrid(float(image.textureWidth), float(image.textureHeight), float(image.imageWidth),
-                        float(image.imageHeight), zoom);
     glColor3f(0.0f, 1.0f, 0.0f);
-    if (lines)
-        DrawSpritePass(sprite, image, tiled ? &placement : nullptr, worldX, worldY, worldZ, worldZoom, zoom,
-                       GL_LINE_STRIP);
     glPopMatrix();
+}
+
+void DrawGLSprite(recSprite* pSprite, recImage* imageArray, float worldX, float worldY, float worldZ,
+                  float worldRotation, float worldZoom, SInt32 width, SInt32 height, Boolean grid, Boolean lines)
+{
+    if (!pSprite || pSprite->imageNum < 0)
+        return;
+    DrawGLSprites(pSprite, 1, imageArray, pSprite->imageNum + 1, worldX, worldY, worldZ, worldRotation, worldZoom,
+                  width, height, grid, lines);
 }

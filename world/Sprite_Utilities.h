@@ -48,11 +48,27 @@ void DisposeSprites(recSprite** ppSpriteArray, int32_t numSprites);
 // is placed behind sprite 0 at most every 0.05 seconds of thrust.
 void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, double deltaTime);
 
+// The most one frame draws: texture tiles (and outline tiles and grid lines),
+// and window-sized layers of pixels, overdraw counted. A sprite file that
+// asks for more is reported once; the rest of such frames is left out.
+constexpr int64_t kMaxTilesPerFrame = 200000;
+constexpr int64_t kMaxLayersPerFrame = 64;
+
+// Draws the sprites in array order, each as DrawGLSprite draws it, in one
+// pass: GL state is set only where it changes, tiles that share texture and
+// state go to the GL together, and copies that lie wholly outside the window
+// are left out. Sprites naming no image of the array are skipped, and so are
+// blended sprites without opacity. Leaves the state DrawGLSprite leaves.
+void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages,
+                   float worldX, float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width,
+                   SInt32 height, Boolean grid, Boolean lines);
+
 // Draws the sprite with its image (element imageNum of imageArray, which the
 // caller has checked) into the current GL context, in the view given by the
 // world offset, rotation and zoom: once at its place, or, when tiled, as a
 // grid of copies fixed in the world and covering the window, every other copy
 // mirrored. grid adds the image's texel grid at the view centre, lines green
-// outlines of every texture tile. A tiled sprite without a size is skipped.
+// outlines of every texture tile. A tiled sprite without a size is skipped,
+// and copies wholly outside the window (width by height) are left out.
 void DrawGLSprite(recSprite* pSprite, recImage* imageArray, float worldX, float worldY, float worldZ,
                   float worldRotation, float worldZoom, SInt32 width, SInt32 height, Boolean grid, Boolean lines);

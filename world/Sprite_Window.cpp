@@ -206,14 +206,9 @@ void DrawGL(WindowRef window)
         worldZ = -view.centerZ;
         worldRotation = gZarvoRotate ? 0.0f : -view.rotation;
     }
-    for (SInt32 i = 0; i < pWindowInfo->numSprites; ++i) {
-        recSprite* pSprite = &pWindowInfo->pSpriteArray[i];
-        // A sprite naming an image the file does not have is not drawn.
-        if (pSprite->imageNum < 0 || pSprite->imageNum >= pWindowInfo->numImages || !pWindowInfo->pImageArray)
-            continue;
-        DrawGLSprite(pSprite, pWindowInfo->pImageArray, worldX, worldY, worldZ, worldRotation, worldZoom, width,
-                     height, pWindowInfo->grid, pWindowInfo->lines);
-    }
+    DrawGLSprites(pWindowInfo->pSpriteArray, pWindowInfo->numSprites, pWindowInfo->pImageArray,
+                  pWindowInfo->numImages, worldX, worldY, worldZ, worldRotation, worldZoom, width, height,
+                  pWindowInfo->grid, pWindowInfo->lines);
     if (pWindowInfo->info)
         DrawInfo(worldX, worldY, worldRotation, worldZoom, width, height, pWindowInfo->fontList);
     aglSwapBuffers(pWindowInfo->aglContext);

@@ -1,0 +1,264 @@
+// The fast frame against the plain one: the demo world and benchmark worlds,
+// with outlines and texel grid on and off, a turned view, blending and the
+// alpha test, drawn both ways frame for frame and compared pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "GL_Fixture.h"
+#include "GL_Text.h"
+#include "Host_Files.h"
+#include "Host_Time.h"
+#include "Reference_Drawing.h"
+
+namespace {
+
+std::string gChosen;
+bool ChooseFile(std::string* path)
+{
+    *path = gChosen;
+    return true;
+}
+
+AbsoluteTime StoppedClock()
+{
+    return AbsoluteTime(1) << 50; // far from any frame drawn before: the frame-rate text is renewed once, then kept
+}
+
+// How two frames differ.
+struct Difference {
+    int pixels = 0;     // pixels with any channel changed
+    int beyondOne = 0;  // pixels with a channel changed by more than one level
+    int worst = 0;      // the largest change of a channel
+    int x = -1, y = -1; // where the first change beyond one level is
+};
+
+Difference Compare(const Frame& a, const Frame& b)
+{
+    Difference d;
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    for (int y = 0; y < a.height && y < b.height; ++y)
+        for (int x = 0; x < a.width && x < b.width; ++x) {
+            const uint32_t p = a.At(x, y), q = b.At(x, y);
+            if (p == q)
+                continue;
+            int change = 0;
+            for (int shift : {0, 8, 16})
+                change = std::max(change, std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)));
+            ++d.pixels;
+            d.worst = std::max(d.worst, change);
+            if (change > 1 && d.beyondOne++ == 0) {
+                d.x = x;
+                d.y = y;
+            }
+        }
+    return d;
+}
+
+class SamePixels : public testing::Test {
+protected:
+    void SetUp() override { HostSetUpTimeSource(StoppedClock); }
+    void TearDown() override
+    {
+        if (window)
+            CloseGLTestWindow(window);
+        HostSetUpTimeSource(nullptr);
+        gZarvoRotate = true;
+    }
+    void Open(recWindow* record)
+    {
+        window = OpenGLTestWindow(record, 800, 600, &frame);
+        ASSERT_NE(Record()->aglContext, nullptr);
+        // The frame-rate text as it stands (the clock stands still, so it
+        // stays): read through a font that reports what it is asked to draw.
+        const GLuint probe = PassThroughFont();
+        auto texts = Texts(Feedback([&] {
+            glRasterPos2d(0, 0);
+            DrawFrameRate(probe);
+        }));
+        glDeleteLists(probe, 256);
+        ASSERT_EQ(texts.size(), 1u);
+        fpsText = texts.begin()->second;
+        ASSERT_EQ(fpsText.rfind("FPS: ", 0), 0u);
+    }
+    recWindow* Record() const { return static_cast<recWindow*>(GetWRefCon(window)); }
+
+    // Draws the frame both ways and compares. The fast way places the
+    // corners of the sprites' tiles itself, the plain way has the GL's
+    // matrices do it: the corners then differ in the last bits of a float,
+    // and the rasteriser may interpolate a texture coordinate to the other
+    // side of a rounding step. A pixel so rounded is one level off in a
+    // channel; where blended sprites overlap the levels of two layers may
+    // add up. So: no channel off by more than two levels, and at most one
+    // pixel in a hundred off at all.
+    void ExpectSameFrame(const std::string& what)
+    {
+        SCOPED_TRACE(what);
+        ReferenceDrawGL(window, fpsText);
+        const Frame plain = frame;
+        DrawGL(window);
+        const Difference d = Compare(plain, frame);
+        EXPECT_LE(d.worst, 2) << "first beyond one level at " << d.x << "," << d.y << ": plain " << std::hex
+                              << plain.At(d.x, d.y) << ", fast " << frame.At(d.x, d.y);
+        EXPECT_LE(d.pixels, plain.width * plain.height / 100) << "pixels off at all";
+        ++framesCompared;
+        pixelsOff += d.pixels;
+        pixelsOffByTwo += d.beyondOne;
+    }
+
+    // Steps the world and compares each frame, under every debug view.
+    void CompareFrames(int steps, float thrust = 0, float turn = 0)
+    {
+        recWindow* w = Record();
+        w->thrustValue = thrust;
+        w->turnValue = turn;
+        for (int step = 0; step < steps; ++step) {
+            IdleSprites(window, w->pSpriteArray, w->numSprites, 0.05);
+            const bool lines = step % 4 == 1 || step % 4 == 3, grid = step % 4 >= 2;
+            w->lines = lines;
+            w->grid = grid;
+            ExpectSameFrame("step " + std::to_string(step) + (lines ? ", outlines" : "") + (grid ? ", grid" : ""));
+        }
+        w->lines = w->grid = false;
+    }
+
+    void Summary(const char* what) const
+    {
+        std::printf("%s: %d frames of 800 x 600 compared, %d pixels off, %d of them by two levels\n", what,
+                    framesCompared, pixelsOff, pixelsOffByTwo);
+    }
+
+    WindowRef window = nullptr;
+    Frame frame;
+    std::string fpsText;
+    int framesCompared = 0;
+    int pixelsOff = 0;
+    int pixelsOffByTwo = 0;
+};
+
+recWindow* LoadWorld(const std::string& path)
+{
+    gChosen = path;
+    HostSetFileChooser(ChooseFile);
+    auto* record = static_cast<recWindow*>(std::calloc(1, sizeof(recWindow)));
+    EXPECT_TRUE(LoadDataFile(record)) << path;
+    HostSetFileChooser(nullptr);
+    return record;
+}
+
+TEST_F(SamePixels, TheDemoWorldAtEveryZoomUprightAndTurned)
+{
+    Open(LoadWorld(std::string(STARDRIFT_SOURCE_DIR) + "/data/demo/demo.sprites"));
+    recWindow* w = Record();
+    ASSERT_GE(w->numSprites, 33);
+    for (float zoom : {0.5f, 0.1f, 1.7f}) {
+        w->zoom = zoom;
+        CompareFrames(4, 255, 40); // thrust: smoke puffs appear
+    }
+    gZarvoRotate = false; // the world turns about sprite 0
+    w->pSpriteArray[0].rotation = 33;
+    w->zoom = 0.5f;
+    CompareFrames(4, 0, -60);
+    w->info = false;
+    ExpectSameFrame("without the overlay");
+    EXPECT_EQ(framesCompared, 17);
+    Summary("demo world");
+}
+
+// A 32 x 32 sprite image: a disc of colour rings, opaque inside, fading at
+// its rim and transparent outside; a dark line marks its top.
+void MakeDiscImage(recImage* image)
+{
+    MakeImage32(image, 32, 32, 0);
+    auto* words = reinterpret_cast<uint32_t*>(image->pImageBuffer);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const double r = std::hypot(x - 15.5, y - 15.5);
+            const uint32_t alpha = r < 12 ? 255 : r < 16 ? uint32_t(255 * (16 - r) / 4) : 0;
+            const uint32_t red = uint32_t(x * 8), green = uint32_t(y * 8), blue = y < 4 ? 0 : 200;
+            words[y * 32 + x] = alpha << 24 | red << 16 | green << 8 | blue;
+        }
+}
+
+// The benchmark's world: numSprites drifting discs over the window, blended,
+// at zoom 1; with variety, a few turned, depth-tested or alpha-tested
+// sprites, and a sprite of many texture tiles.
+recWindow* BenchmarkWorld(int numSprites, bool variety)
+{
+    recWindow* record = NewTestRecord(2, numSprites);
+    MakeDiscImage(&record->pImageArray[0]);
+    MakeImage32(&record->pImageArray[1], 300, 40, 0xFF2060A0); // tiles 256, 32, 8, 4 by 32, 8
+    auto* words = reinterpret_cast<uint32_t*>(record->pImageArray[1].pImageBuffer);
+    for (int i = 0; i < 300 * 40; i += 7)
+        words[i] = 0x40FFFF00;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> x(-370, 370), y(-270, 270), v(-8, 8), turn(0, 360), z(-900, -1);
+    for (int i = 0; i < numSprites; ++i) {
+        recSprite& s = record->pSpriteArray[i];
+        MakeSprite(&s, 0, i == 0 ? 0.0f : x(random), i == 0 ? 0.0f : y(random), i == 0 ? 0.0f : -1.0f);
+        s.velocityX = i == 0 ? 0 : v(random);
+        s.velocityY = i == 0 ? 0 : v(random);
+        s.fAlphaBlend = true;
+        if (variety) {
+            s.rotation = i % 3 == 0 ? turn(random) : 0;
+            s.zoom = i % 5 == 0 ? 1.6f : 1.0f;
+            s.red = i % 2 ? 0.7f : 1.0f;
+            s.alpha = i % 4 == 0 ? 0.6f : 1.0f;
+            if (i % 7 == 3) { // depth-tested, alpha-tested
+                s.fAlphaBlend = false;
+                s.fAlphaTest = true;
+                s.centerZ = z(random);
+            }
+            if (i % 50 == 7)
+                s.imageNum = 1;
+        }
+    }
+    return record;
+}
+
+TEST_F(SamePixels, TheBenchmarkWorlds)
+{
+    Open(BenchmarkWorld(1000, false));
+    Record()->zoom = 1.0f;
+    Record()->info = true;
+    CompareFrames(4);
+    CloseGLTestWindow(window);
+
+    Open(BenchmarkWorld(400, true));
+    Record()->zoom = 1.0f;
+    Record()->info = true;
+    CompareFrames(4);
+    Record()->zoom = 0.3f;
+    CompareFrames(2);
+    gZarvoRotate = false;
+    Record()->pSpriteArray[0].rotation = 200;
+    CompareFrames(4);
+    Summary("benchmark worlds");
+}
+
+TEST_F(SamePixels, TiledWorldsAtTheSmallestZoom)
+{
+    // The demo images as a stress world: a tiled star field behind many
+    // drifting sprites, at zoom 0.1 where the field has hundreds of copies.
+    recWindow* record = LoadWorld(std::string(STARDRIFT_SOURCE_DIR) + "/data/demo/demo.sprites");
+    Open(record);
+    recWindow* w = Record();
+    w->zoom = 0.1f;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> place(-4000, 4000);
+    for (int i = 33; i < w->numSprites; ++i) {
+        w->pSpriteArray[i].centerX = place(random);
+        w->pSpriteArray[i].centerY = place(random);
+    }
+    for (int i = 0; i < w->numSprites; ++i)
+        if (w->pSpriteArray[i].fTiled != kNotTiled)
+            w->pSpriteArray[i].zoom = 0.25f; // many more copies
+    CompareFrames(4, 255, 0);
+    Summary("tiled worlds");
+}
+
+} // namespace

@@ -32,6 +32,7 @@ struct AGLPixelFormatRec {
 struct AGLContextRec {
     QOpenGLContext* context;
     QPointer<QWindow> drawable;
+    std::vector<HostFontAtlas> fonts; // the glyphs of the fonts built in this context
 };
 
 struct AGLRendererInfoRec {
@@ -203,6 +204,61 @@ std::vector<std::string>& FontFamilies()
 {
     static std::vector<std::string> families;
     return families;
+}
+
+// Packs the glyphs' coverage into rows of one alpha texture and keeps it
+// with the context; the font then draws a whole string at once. Without a
+// texture the font keeps only its lists.
+void BuildFontAtlas(AGLContext ctx, HostFontAtlas* atlas, const std::vector<std::vector<GLubyte>>& coverage)
+{
+    constexpr int kWidth = 256;
+    int x = 0, y = 0, rowHeight = 0;
+    for (HostGlyph& g : atlas->glyphs) {
+        if (x + g.width > kWidth) {
+            x = 0;
+            y += rowHeight;
+            rowHeight = 0;
+        }
+        g.x = int16_t(x);
+        g.y = int16_t(y);
+        x += g.width;
+        rowHeight = std::max(rowHeight, int(g.height));
+    }
+    int height = 1;
+    while (height < y + rowHeight)
+        height *= 2;
+    if (height > kWidth * 4)
+        return;
+    std::vector<GLubyte> texels(size_t(kWidth) * size_t(height), 0);
+    for (size_t c = 0; c < 256; ++c) {
+        const HostGlyph& g = atlas->glyphs[c];
+        for (int row = 0; row < g.height; ++row)
+            std::copy_n(coverage[c].begin() + row * g.width, g.width, texels.begin() + (g.y + row) * kWidth + g.x);
+    }
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glGenTextures(1, &atlas->texture);
+    glBindTexture(GL_TEXTURE_2D, atlas->texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA8, kWidth, height, 0, GL_ALPHA, GL_UNSIGNED_BYTE, texels.data());
+    glPopClientAttrib();
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &atlas->texture);
+        return;
+    }
+    atlas->width = kWidth;
+    atlas->height = height;
+    auto& fonts = ctx->fonts;
+    fonts.erase(std::remove_if(fonts.begin(), fonts.end(), [&](const HostFontAtlas& f) { return f.base == atlas->base; }),
+                fonts.end());
+    fonts.push_back(*atlas);
 }
 
 } // namespace
@@ -412,7 +468,7 @@ AGLContext aglCreateContext(AGLPixelFormat pix, AGLContext share)
         SetError(AGL_BAD_MATCH);
         return nullptr;
     }
-    return new AGLContextRec{context, nullptr};
+    return new AGLContextRec{context, nullptr, {}};
 }
 
 Boolean aglDestroyContext(AGLContext ctx)
@@ -599,6 +655,9 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
     glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
     glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
     std::vector<GLubyte> bits;
+    HostFontAtlas atlas{};
+    atlas.base = GLuint(base) - GLuint(first);
+    std::vector<std::vector<GLubyte>> coverage(256); // per character, rows from the bottom up
     for (GLint i = 0; i < count; ++i) {
         const int code = first + i;
         glNewList(GLuint(base + i), GL_COMPILE);
@@ -631,12 +690,12 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
                         bits[size_t(y * rowBytes + x / 8)] |= GLubyte(0x80 >> (x % 8));
             }
             glBitmap(width, height, GLfloat(-left), GLfloat(bottom), GLfloat(advance), 0.0f, bits.data());
-        } else {
-            // Nothing to draw and no advance, but still one bitmap (a blank
-            // pixel: the GL keeps no empty one), so that every list of the
-            // font has the same form.
-            const GLubyte blank = 0;
-            glBitmap(1, 1, 0.0f, 0.0f, 0.0f, 0.0f, &blank);
+            atlas.glyphs[code] = HostGlyph{0, 0, int16_t(width), int16_t(height), float(-left), float(bottom),
+                                           float(advance)};
+            std::vector<GLubyte>& cells = coverage[size_t(code)];
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    cells.push_back(bits[size_t(y * rowBytes + x / 8)] & (0x80 >> (x % 8)) ? 255 : 0);
         }
         glEndList();
     }
@@ -645,7 +704,18 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
         SetError(AGL_BAD_ALLOC);
         return false;
     }
+    BuildFontAtlas(ctx, &atlas, coverage);
     return true;
+}
+
+const HostFontAtlas* HostFindFontAtlas(GLuint base)
+{
+    if (!gCurrent)
+        return nullptr;
+    for (const HostFontAtlas& atlas : gCurrent->fonts)
+        if (atlas.base == base)
+            return &atlas;
+    return nullptr;
 }
 
 // Hooks

@@ -97,3 +97,23 @@ void GetFNum(ConstStringPtr name, int16_t* familyID);
 // the density of the context's screen (twice the pixels where a pixel of the
 // window is two device pixels wide).
 Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint first, GLint count, GLint base);
+
+// The glyphs of a font that aglUseFont built, also packed into one alpha
+// texture of the context (255 where a glyph's bitmap has a bit set), so that
+// a string can be drawn in one pass. Glyph c is what list base + c draws:
+// width by height pixels whose lower-left corner lies xorig left of and
+// yorig below the raster position, at (x, y) in the texture (rows from the
+// bottom up); the raster position then moves advance to the right.
+struct HostGlyph {
+    int16_t x, y, width, height;
+    float xorig, yorig, advance;
+};
+struct HostFontAtlas {
+    GLuint base;    // the list of character 0
+    GLuint texture; // GL_ALPHA8, nearest filtering
+    int32_t width, height;
+    HostGlyph glyphs[256];
+};
+// The atlas of the font whose character 0 is list base, in the current
+// context; null for lists aglUseFont did not build.
+const HostFontAtlas* HostFindFontAtlas(GLuint base);

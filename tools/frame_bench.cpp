@@ -2,11 +2,15 @@
 // runs frame-timer ticks back to back (no swap interval, no input), then
 // prints the frame rate and the median and 99th-percentile frame times.
 //
-//   frame-bench [--size WxH] [--ticks N] [--zoom Z] SPRITE_FILE
-//   frame-bench [--size WxH] [--ticks N] --stress FOLDER
+//   frame-bench [--size WxH] [--ticks N | --seconds S] [--zoom Z] [--no-info] SPRITE_FILE
+//   frame-bench [--size WxH] [--ticks N | --seconds S] [--no-info] --stress FOLDER
 //
 // --stress writes FOLDER/stress.sprites (1,000 drifting sprites over a tiled
 // star field, with the demo world's images) and runs it at zoom 0.1.
+// --seconds runs for that long after half a second of warming up, instead of
+// a number of ticks. --no-info turns the information overlay off. The last
+// line of the output is for scripts: "frames F seconds S fps R p50 M p99 N cpu C" (frame times and processor time a frame, all threads, in
+// milliseconds).
 #include <QApplication>
 #include <QElapsedTimer>
 
@@ -14,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -77,9 +82,18 @@ double Percentile(std::vector<double> values, double p)
     return values[index];
 }
 
+// Processor time of the whole process, the renderer's threads included.
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: frame-bench [--size WxH] [--ticks N] [--zoom Z] (SPRITE_FILE | --stress FOLDER)\n");
+    std::fprintf(stderr, "usage: frame-bench [--size WxH] [--ticks N | --seconds S] [--zoom Z] [--no-info] "
+                         "(SPRITE_FILE | --stress FOLDER)\n");
     return 2;
 }
 
@@ -88,7 +102,8 @@ int Usage()
 int main(int argc, char** argv)
 {
     int width = 800, height = 600, ticks = 600;
-    double zoom = 0;
+    double zoom = 0, runSeconds = 0;
+    bool info = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--size" && i + 1 < argc) {
@@ -96,6 +111,12 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (arg == "--ticks" && i + 1 < argc) {
             ticks = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            runSeconds = std::atof(argv[++i]);
+            if (!(runSeconds > 0 && runSeconds < 3600))
+                return Usage();
+        } else if (arg == "--no-info") {
+            info = false;
         } else if (arg == "--zoom" && i + 1 < argc) {
             zoom = std::atof(argv[++i]);
         } else if (arg == "--stress" && i + 1 < argc) {
@@ -136,28 +157,48 @@ int main(int argc, char** argv)
     }
     if (zoom > 0)
         record->zoom = float(zoom);
+    record->info = info;
 
     using Clock = std::chrono::steady_clock;
     std::vector<double> frameMs;
     frameMs.reserve(size_t(ticks) * 2);
-    IdleWindow(window, 0, 0, false, false); // the first step only starts the clock
-    const auto start = Clock::now();
-    for (int i = 0; i < ticks; ++i) {
+    // One tick of the frame timer: the step, which draws a frame, and the
+    // frame drawn after it.
+    auto tick = [&](bool count) {
         const auto t0 = Clock::now();
         IdleWindow(window, 0, 0, false, false);
         const auto t1 = Clock::now();
         DrawGL(window);
         const auto t2 = Clock::now();
-        frameMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        frameMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        if (count) {
+            frameMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            frameMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        }
         QCoreApplication::processEvents();
+    };
+    IdleWindow(window, 0, 0, false, false); // the first step only starts the clock
+    if (runSeconds > 0) {
+        for (const auto warm = Clock::now(); Clock::now() - warm < std::chrono::milliseconds(500);)
+            tick(false);
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpuStart = ProcessCpuSeconds();
+    const auto start = Clock::now();
+    const auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    for (int i = 0; runSeconds > 0 ? elapsed() < runSeconds : i < ticks; ++i) {
+        tick(true);
+        ticks = i + 1;
+    }
+    const double seconds = elapsed();
+    const double cpuMsPerFrame = (ProcessCpuSeconds() - cpuStart) * 1000.0 / double(std::max<size_t>(1, frameMs.size()));
     std::printf("%s at %d x %d, zoom %.2f, %d sprites: %d ticks, %zu frames in %.2f s\n", gSpriteFile.c_str(),
                 bounds.right, bounds.bottom, double(record->zoom), int(record->numSprites), ticks, frameMs.size(),
                 seconds);
-    std::printf("%.1f frames per second, frame time median %.2f ms, 99th percentile %.2f ms\n",
-                double(frameMs.size()) / seconds, Percentile(frameMs, 0.5), Percentile(frameMs, 0.99));
+    const double rate = double(frameMs.size()) / seconds;
+    const double p50 = Percentile(frameMs, 0.5), p99 = Percentile(frameMs, 0.99);
+    std::printf("%.1f frames per second, frame time median %.2f ms, 99th percentile %.2f ms\n", rate, p50, p99);
+    std::printf("processor time %.3f ms a frame, all threads\n", cpuMsPerFrame);
+    std::printf("frames %zu seconds %.3f fps %.1f p50 %.3f p99 %.3f cpu %.3f\n", frameMs.size(), seconds, rate, p50,
+                p99, cpuMsPerFrame);
     HostSendCommand(FourCC("quit"));
     StopApplication();
     return 0;

@@ -9,7 +9,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri
   libudev-dev libevdev-dev
   libgtest-dev
-  xvfb xauth xdotool imagemagick weston
+  xvfb xauth xdotool imagemagick weston libsdl2-tests
   umockdev libumockdev-dev
   fonts-dejavu-core
   dpkg-dev clang-14 libclang-rt-14-dev

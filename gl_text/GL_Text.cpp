@@ -21,6 +21,8 @@ GLuint BuildFontGL(AGLContext ctx, GLint fontID, Style face, GLint size)
 
 namespace {
 
+constexpr float kBitmapNudge = 0.0001f;
+
 // Draws the string's glyphs from the font's atlas texture in one pass, on
 // the pixels and in the colour the lists' bitmaps would give them, then
 // moves the raster position as the lists would. Only where that is exact:
@@ -72,7 +74,9 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
     for (const char* c = text; *c; ++c) {
         const HostGlyph& g = atlas->glyphs[static_cast<unsigned char>(*c)];
         if (g.width > 0 && g.height > 0) {
-            const float left = std::floor(x - g.xorig), bottom = std::floor(y - g.yorig);
+            // Where a bitmap's first pixel goes: rounded down, after the
+            // small nudge the GL gives a position a hair below a whole pixel.
+            const float left = std::floor(x + kBitmapNudge - g.xorig), bottom = std::floor(y + kBitmapNudge - g.yorig);
             const float s0 = float(g.x) * sScale, s1 = float(g.x + g.width) * sScale;
             const float t0 = float(g.y) * tScale, t1 = float(g.y + g.height) * tScale;
             glTexCoord2f(s0, t0);

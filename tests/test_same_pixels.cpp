@@ -69,9 +69,9 @@ protected:
         HostSetUpTimeSource(nullptr);
         gZarvoRotate = true;
     }
-    void Open(recWindow* record)
+    void Open(recWindow* record, int width = 800, int height = 600)
     {
-        window = OpenGLTestWindow(record, 800, 600, &frame);
+        window = OpenGLTestWindow(record, width, height, &frame);
         ASSERT_NE(Record()->aglContext, nullptr);
         // The frame-rate text as it stands (the clock stands still, so it
         // stays): read through a font that reports what it is asked to draw.
@@ -128,7 +128,7 @@ protected:
 
     void Summary(const char* what) const
     {
-        std::printf("%s: %d frames of 800 x 600 compared, %d pixels off, %d of them by two levels\n", what,
+        std::printf("%s: %d frames compared, %d pixels off, %d of them by two levels\n", what,
                     framesCompared, pixelsOff, pixelsOffByTwo);
     }
 
@@ -167,6 +167,14 @@ TEST_F(SamePixels, TheDemoWorldAtEveryZoomUprightAndTurned)
     ExpectSameFrame("without the overlay");
     EXPECT_EQ(framesCompared, 17);
     Summary("demo world");
+}
+
+TEST_F(SamePixels, AWindowOfOddSize)
+{
+    // Half-pixel bounds put the text's raster positions a hair off whole pixels.
+    Open(LoadWorld(std::string(STARDRIFT_SOURCE_DIR) + "/data/demo/demo.sprites"), 641, 479);
+    CompareFrames(2, 255, 10);
+    Summary("641 x 479");
 }
 
 // A 32 x 32 sprite image: a disc of colour rings, opaque inside, fading at

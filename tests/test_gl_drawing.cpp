@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -776,6 +777,88 @@ TEST_F(GLWorld, TheOverlayTextIsRedOnItsBaselines)
             if (IsRed(frame, x, y))
                 lowest = std::max(lowest, y);
     EXPECT_EQ(lowest, 480 - 4);
+}
+
+} // namespace
+
+namespace {
+
+// --- frames that sprite files cannot make slow ----------------------------------
+
+double ProcessCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+// Milliseconds of the slowest of a few frames of the window. The processor
+// time of the whole process (the renderer's threads included) is counted:
+// on an idle machine a frame takes at most that long, and unlike the time
+// on the clock it does not grow when other programs share the processors.
+double SlowestFrameMs(WindowRef window, int frames)
+{
+    double slowest = 0;
+    for (int i = 0; i < frames; ++i) {
+        const double start = ProcessCpuMs();
+        DrawGL(window);
+        glFinish();
+        slowest = std::max(slowest, ProcessCpuMs() - start);
+    }
+    return slowest;
+}
+
+TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
+{
+    // Ten tiled one-pixel sprites (the grid alone asks for a million copies
+    // each), one tiled 256 x 256 sprite, and a file of 1,048,576 sprites.
+    recWindow* record = NewTestRecord(2, 11);
+    MakeImage32(&record->pImageArray[0], 1, 1, 0xFFFFFFFF);
+    MakeImage32(&record->pImageArray[1], 256, 256, 0x80FF0000);
+    MakeSprite(&record->pSpriteArray[0], 1, 0, 0);
+    for (int i = 1; i < 11; ++i) {
+        MakeSprite(&record->pSpriteArray[i], 0, float(i), float(i), -1);
+        record->pSpriteArray[i].fTiled = kTiled;
+        record->pSpriteArray[i].fAlphaBlend = true;
+    }
+    record->pSpriteArray[0].fTiled = kFlipTiled;
+    Open(record, 800, 600);
+    testing::internal::CaptureStderr();
+    for (float zoom : {0.1f, 0.01f}) {
+        record->zoom = zoom;
+        EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << "tiled sprites at zoom " << zoom;
+        record->lines = record->grid = true;
+        EXPECT_LT(SlowestFrameMs(window, 2), 250.0) << "with outlines and grid at zoom " << zoom;
+        record->lines = record->grid = false;
+        // What reaches the GL stays within the frame's caps.
+        int polygons = 0;
+        for (const FeedbackItem& item : Feedback([&] { DrawGL(window); }))
+            polygons += item.token == GL_POLYGON_TOKEN;
+        EXPECT_GT(polygons, 1000) << "the window is covered with copies";
+        // Triangles cut by the window's edges come back in pieces.
+        EXPECT_LE(polygons, 2 * kMaxTilesPerFrame + 400);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("more than 16384 texture tiles or 12000000 pixels in one frame"), std::string::npos) << said;
+    EXPECT_EQ(said.find("DrawGL"), said.rfind("DrawGL")) << "said once, not every frame";
+
+    // The largest sprite file: zero-filled sprites, all on image 0.
+    const int32_t many = kMaxSpriteFileSprites;
+    auto* sprites = reinterpret_cast<recSprite*>(NewPtrClear(int32_t(sizeof(recSprite)) * many));
+    ASSERT_NE(sprites, nullptr);
+    DisposePtr(reinterpret_cast<char*>(record->pSpriteArray));
+    record->pSpriteArray = sprites;
+    record->numSprites = many;
+    record->zoom = 0.1f;
+    EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << many << " sprites";
+    // Turned visible: each a 256 x 256 sprite over the window.
+    for (int32_t i = 0; i < many; ++i) {
+        sprites[i].imageNum = 1;
+        sprites[i].zoom = 1.0f + float(i % 7);
+        sprites[i].red = sprites[i].alpha = 1.0f;
+        sprites[i].fAlphaBlend = i % 2 == 0;
+    }
+    EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << many << " sprites over the window";
 }
 
 } // namespace

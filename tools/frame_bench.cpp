@@ -184,10 +184,10 @@ int main(int argc, char** argv)
     const double cpuStart = ProcessCpuSeconds();
     const auto start = Clock::now();
     const auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
-    for (int i = 0; runSeconds > 0 ? elapsed() < runSeconds : i < ticks; ++i) {
+    int ran = 0;
+    for (; runSeconds > 0 ? elapsed() < runSeconds : ran < ticks; ++ran)
         tick(true);
-        ticks = i + 1;
-    }
+    ticks = ran;
     const double seconds = elapsed();
     const double cpuMsPerFrame = (ProcessCpuSeconds() - cpuStart) * 1000.0 / double(std::max<size_t>(1, frameMs.size()));
     std::printf("%s at %d x %d, zoom %.2f, %d sprites: %d ticks, %zu frames in %.2f s\n", gSpriteFile.c_str(),

@@ -313,9 +313,9 @@ bool Spend(FrameBudget* budget, int64_t quads, double pixels)
         if (!reported) {
             char message[256];
             std::snprintf(message, sizeof message,
-                          "DrawGL: the sprite file asks for more than %lld tiles or %lld window-sized layers in one "
-                          "frame; the rest of such frames is not drawn",
-                          static_cast<long long>(kMaxTilesPerFrame), static_cast<long long>(kMaxLayersPerFrame));
+                          "DrawGL: the sprite file asks for more than %lld texture tiles or %lld pixels in one frame; "
+                          "the rest of such frames is not drawn",
+                          static_cast<long long>(kMaxTilesPerFrame), static_cast<long long>(kMaxPixelsPerFrame));
             ReportError(message);
         }
         reported = true;
@@ -427,6 +427,19 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
     return more;
 }
 
+// Whether a sprite, at its place, lies wholly outside the circle around the
+// window: further from the view centre than the window's and the image's
+// half diagonals together, whatever the turns.
+bool OutOfSight(const recSprite& sprite, const recImage& image, const SpriteView& view)
+{
+    const double zoom = double(sprite.zoom * image.zoom) * double(view.worldZoom);
+    const double x = double((sprite.centerX + view.worldX) * view.worldZoom);
+    const double y = double((sprite.centerY + view.worldY) * view.worldZoom);
+    const double reach = std::hypot(double(view.halfW), double(view.halfH)) +
+                         0.5 * std::hypot(double(image.imageWidth), double(image.imageHeight)) * std::fabs(zoom);
+    return x * x + y * y > reach * reach; // false for NaN: such a sprite goes on to the exact test
+}
+
 // The texel grid and the tile outlines of one sprite, drawn at once with the
 // GL's own matrices. False when the frame's budget is spent.
 bool DrawSpriteDebugPasses(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
@@ -480,8 +493,7 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
                           float(height) / 2.0f + 1.0f,
                           grid != 0,
                           lines != 0};
-    FrameBudget budget{kMaxTilesPerFrame, double(kMaxLayersPerFrame) * std::max(1.0, double(width) * double(height)),
-                       false};
+    FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), false};
 
     glPushMatrix();
     glRotatef(worldRotation, 0.0f, 0.0f, 1.0f);
@@ -506,7 +518,9 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
             continue;
         const TiledPlacement* place = tiled ? &placement : nullptr;
         // Blending with no opacity changes nothing: the sprite is invisible.
-        const bool invisible = sprite.fAlphaBlend && sprite.alpha <= 0.0f;
+        // A sprite whose image lies wholly outside the window's circle, with
+        // no texel grid to draw at the view centre, is not seen either.
+        const bool invisible = (sprite.fAlphaBlend && sprite.alpha <= 0.0f) || (!tiled && OutOfSight(sprite, image, view));
         if (!invisible) {
             UseSpriteState(&state, sprite.fAlphaTest, sprite.fAlphaBlend, true);
             if (!AddSpriteTiles(sprite, image, place, view, &budget))

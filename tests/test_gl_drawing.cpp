@@ -839,7 +839,9 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
         EXPECT_LE(polygons, 2 * kMaxTilesPerFrame + 400);
     }
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("more than 16384 texture tiles or 12000000 pixels in one frame"), std::string::npos) << said;
+    EXPECT_NE(said.find("more than 16384 texture tiles, 12000000 pixels or 262144 texel grid lines in one frame"),
+              std::string::npos)
+        << said;
     EXPECT_EQ(said.find("DrawGL"), said.rfind("DrawGL")) << "said once, not every frame";
 
     // The largest sprite file: zero-filled sprites, all on image 0.

@@ -296,26 +296,29 @@ void UseSpriteState(SpriteGLState* state, bool alphaTest, bool blend, bool textu
 // the frame is left out, so that a frame of the software renderer stays
 // within about a quarter of a second.
 struct FrameBudget {
-    int64_t quads; // texture tiles, outline tiles and grid lines
-    double pixels; // window pixels covered, overdraw counted
+    int64_t quads;     // texture tiles and outline tiles
+    double pixels;     // window pixels covered, overdraw counted
+    int64_t gridLines; // texel grid lines
     bool spent;
 };
 
-bool Spend(FrameBudget* budget, int64_t quads, double pixels)
+bool Spend(FrameBudget* budget, int64_t quads, double pixels, int64_t gridLines = 0)
 {
     if (budget->spent)
         return false;
     budget->quads -= quads;
     budget->pixels -= pixels;
-    if (budget->quads < 0 || budget->pixels < 0) {
+    budget->gridLines -= gridLines;
+    if (budget->quads < 0 || budget->pixels < 0 || budget->gridLines < 0) {
         budget->spent = true;
         static bool reported = false;
         if (!reported) {
             char message[256];
             std::snprintf(message, sizeof message,
-                          "DrawGL: the sprite file asks for more than %lld texture tiles or %lld pixels in one frame; "
-                          "the rest of such frames is not drawn",
-                          static_cast<long long>(kMaxTilesPerFrame), static_cast<long long>(kMaxPixelsPerFrame));
+                          "DrawGL: the sprite file asks for more than %lld texture tiles, %lld pixels or %lld texel "
+                          "grid lines in one frame; the rest of such frames is not drawn",
+                          static_cast<long long>(kMaxTilesPerFrame), static_cast<long long>(kMaxPixelsPerFrame),
+                          static_cast<long long>(kMaxGridLinesPerFrame));
             ReportError(message);
         }
         reported = true;
@@ -448,7 +451,7 @@ bool DrawSpriteDebugPasses(const recSprite& sprite, const recImage& image, const
     const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
     glColor4f(0.0f, 0.0f, 1.0f, 0.6f);
     if (view.grid) {
-        if (!Spend(budget, int64_t(image.textureWidth) + image.textureHeight + 2, 0.0))
+        if (!Spend(budget, 0, 0.0, int64_t(image.textureWidth) + image.textureHeight + 2))
             return false;
         DrawGLPixelGrid(float(image.textureWidth), float(image.textureHeight), float(image.imageWidth),
                         float(image.imageHeight), zoom);
@@ -493,7 +496,7 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
                           float(height) / 2.0f + 1.0f,
                           grid != 0,
                           lines != 0};
-    FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), false};
+    FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), kMaxGridLinesPerFrame, false};
 
     glPushMatrix();
     glRotatef(worldRotation, 0.0f, 0.0f, 1.0f);

@@ -48,11 +48,12 @@ void DisposeSprites(recSprite** ppSpriteArray, int32_t numSprites);
 // is placed behind sprite 0 at most every 0.05 seconds of thrust.
 void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, double deltaTime);
 
-// The most one frame draws: texture tiles (outline tiles and grid lines
-// included), and pixels covered, overdraw counted. A sprite file that asks
+// The most one frame draws: texture tiles (outline tiles included), pixels
+// covered (overdraw counted) and texel grid lines. A sprite file that asks
 // for more is reported once; the rest of such frames is left out.
 constexpr int64_t kMaxTilesPerFrame = 16384;
 constexpr int64_t kMaxPixelsPerFrame = 12000000;
+constexpr int64_t kMaxGridLinesPerFrame = 262144;
 
 // Draws the sprites in array order, each as DrawGLSprite draws it, in one
 // pass: GL state is set only where it changes, tiles that share texture and

@@ -256,8 +256,8 @@ void BuildFontAtlas(AGLContext ctx, HostFontAtlas* atlas, const std::vector<std:
     atlas->width = kWidth;
     atlas->height = height;
     auto& fonts = ctx->fonts;
-    fonts.erase(std::remove_if(fonts.begin(), fonts.end(), [&](const HostFontAtlas& f) { return f.base == atlas->base; }),
-                fonts.end());
+    const auto same = [&](const HostFontAtlas& f) { return f.base == atlas->base; };
+    fonts.erase(std::remove_if(fonts.begin(), fonts.end(), same), fonts.end());
     fonts.push_back(*atlas);
 }
 

@@ -9,7 +9,8 @@
 // star field, with the demo world's images) and runs it at zoom 0.1.
 // --seconds runs for that long after half a second of warming up, instead of
 // a number of ticks. --no-info turns the information overlay off. The last
-// line of the output is for scripts: "frames F seconds S fps R p50 M p99 N cpu C" (frame times and processor time a frame, all threads, in
+// line of the output is for scripts: "frames F seconds S fps R p50 M p99 N
+// cpu C" (frame times and processor time a frame, all threads, in
 // milliseconds).
 #include <QApplication>
 #include <QElapsedTimer>
@@ -189,7 +190,8 @@ int main(int argc, char** argv)
         tick(true);
     ticks = ran;
     const double seconds = elapsed();
-    const double cpuMsPerFrame = (ProcessCpuSeconds() - cpuStart) * 1000.0 / double(std::max<size_t>(1, frameMs.size()));
+    const double cpuMsPerFrame =
+        (ProcessCpuSeconds() - cpuStart) * 1000.0 / double(std::max<size_t>(1, frameMs.size()));
     std::printf("%s at %d x %d, zoom %.2f, %d sprites: %d ticks, %zu frames in %.2f s\n", gSpriteFile.c_str(),
                 bounds.right, bounds.bottom, double(record->zoom), int(record->numSprites), ticks, frameMs.size(),
                 seconds);

@@ -523,7 +523,8 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
         // Blending with no opacity changes nothing: the sprite is invisible.
         // A sprite whose image lies wholly outside the window's circle, with
         // no texel grid to draw at the view centre, is not seen either.
-        const bool invisible = (sprite.fAlphaBlend && sprite.alpha <= 0.0f) || (!tiled && OutOfSight(sprite, image, view));
+        const bool invisible =
+            (sprite.fAlphaBlend && sprite.alpha <= 0.0f) || (!tiled && OutOfSight(sprite, image, view));
         if (!invisible) {
             UseSpriteState(&state, sprite.fAlphaTest, sprite.fAlphaBlend, true);
             if (!AddSpriteTiles(sprite, image, place, view, &budget))

@@ -245,6 +245,10 @@ TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
     EXPECT_NE(Record(first)->pSpriteArray[2].centerX, firstX);
     EXPECT_EQ(Record(second)->pSpriteArray[2].centerX, secondX);
 
+    // The window system reports activations late, and a late one for the
+    // first window would bring it back to the front while the ticks ran:
+    // the user picks the second window again before stopping.
+    SetUserFocusWindow(second);
     Command("stop"); // from the second window: stops the one timer
     EXPECT_EQ(HostTimerCount(), 0);
     EXPECT_EQ(gTimer, nullptr);

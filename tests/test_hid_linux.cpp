@@ -156,7 +156,10 @@ TEST_F(LinuxDevices, ValuesFollowTheEvents)
     pRecElement x = ElementWithUsage(pad, 1, 0x30);
     pRecElement south = ElementWithUsage(pad, 9, 1);
     pRecElement hat = ElementWithUsage(pad, 1, 0x39);
+    pRecElement y = ElementWithUsage(pad, 1, 0x31);
+    ASSERT_NE(y, nullptr);
     EXPECT_EQ(HIDGetElementValue(pad, x), 128) << "the axis at rest";
+    EXPECT_EQ(HIDGetElementValue(pad, y), 128);
     EXPECT_EQ(HIDGetElementValue(pad, south), 0);
     EXPECT_EQ(HIDGetElementValue(pad, hat), 8) << "a centred hat reads its null value";
 
@@ -164,9 +167,12 @@ TEST_F(LinuxDevices, ValuesFollowTheEvents)
     ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(),
                                                    &error))
         << error->message;
-    // The events come one by one: wait for the last of them too.
-    for (int i = 0; i < 200 && (HIDGetElementValue(pad, x) != 250 || HIDGetElementValue(pad, hat) != 1); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // The replay writes one event at a time: wait for the last one, the Y
+    // axis, and every earlier event has been read too.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (HIDGetElementValue(pad, y) != 3 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(HIDGetElementValue(pad, y), 3) << "the replay's last event";
     EXPECT_EQ(HIDGetElementValue(pad, x), 250);
     EXPECT_EQ(HIDGetElementValue(pad, south), 1);
     EXPECT_EQ(HIDGetElementValue(pad, hat), 1) << "up and right";

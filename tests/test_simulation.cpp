@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <iomanip>
+#include <limits>
 #include <vector>
 
 #include "Host_Time.h"
@@ -154,6 +156,121 @@ TEST_F(Simulation, RotationBoundsAreKeptInclusive)
     sprites[0].rotation = 1000.0f;
     Tick(0.0);
     EXPECT_FLOAT_EQ(sprites[0].rotation, 280.0f);
+}
+
+// The normalisation as a plain float loop; only for values where it ends.
+float LoopedRotation(float rotation)
+{
+    while (rotation > 360.0f)
+        rotation -= 360.0f;
+    while (rotation < 0.0f)
+        rotation += 360.0f;
+    return rotation;
+}
+
+// Same bits: tells 0 from -0 and keeps NaN unequal.
+::testing::AssertionResult SameFloat(float expected, float actual, float from)
+{
+    if (std::memcmp(&expected, &actual, sizeof expected) == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "from " << std::setprecision(10) << from << ": the loop gives "
+                                         << expected << ", WrapRotation " << actual;
+}
+
+TEST(WrapRotation, GivesWhatTheLoopGivesWhereverItRounds)
+{
+    // Where a step of 360 rounds differently (every power of two from 2^9
+    // on), on both sides of each, on whole turns and at random in between;
+    // the loop itself takes up to some ten million steps near 2^33.
+    std::vector<float> values = {0.0f, -0.0f, 360.0f, 720.0f, -360.0f, 1e-30f, -1e-30f, 359.99997f, 360.00003f,
+                                 -0.00001f, 1000.0f, -1000.0f, 1e9f, -1e9f, 8589934080.0f};
+    unsigned seed = 12345;
+    auto random = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return float((seed >> 8) & 0xFFFFFF) / 16777216.0f;
+    };
+    for (int e = 9; e <= 32; ++e) {
+        const float p = std::ldexp(1.0f, e);
+        if (e >= 30) { // each loop takes millions of steps: a few values, one side
+            values.insert(values.end(), {p, std::nextafter(p, 0.0f)});
+            continue;
+        }
+        std::vector<float> near = {p, std::nextafter(p, 0.0f), std::nextafter(p, 1e30f), p + 360.0f};
+        if (e < 28)
+            near.insert(near.end(), {std::round(p / 360.0f) * 360.0f, p + 8.0f, p - 8.0f, p - 360.0f});
+        for (int k = 0; k < (e < 28 ? 30 : 1); ++k)
+            near.push_back(p * (1.0f + random()));
+        for (float v : near) {
+            values.push_back(v);
+            values.push_back(-v);
+        }
+    }
+    for (float v : values)
+        EXPECT_TRUE(SameFloat(LoopedRotation(v), WrapRotation(v), v));
+}
+
+TEST(WrapRotation, EndsWhereTheLoopWouldNot)
+{
+    // From 2^33 on, taking 360 away gives the same float again: the whole
+    // turns are dropped exactly instead.
+    EXPECT_EQ(WrapRotation(1e10f), 280.0f) << "1e10 = 27777777 turns and 280 degrees";
+    EXPECT_EQ(WrapRotation(-1e10f), 80.0f);
+    EXPECT_EQ(WrapRotation(8589934592.0f), float(std::fmod(8589934592.0, 360.0)));
+    for (float v : {1e30f, -1e30f, 3.4e38f, -3.4e38f}) {
+        EXPECT_GE(WrapRotation(v), 0.0f) << v;
+        EXPECT_LE(WrapRotation(v), 360.0f) << v;
+        EXPECT_FLOAT_EQ(std::fmod(WrapRotation(v) - std::fmod(double(v), 360.0) + 720.0, 360.0), 0.0) << v;
+    }
+    EXPECT_EQ(WrapRotation(std::numeric_limits<float>::infinity()), 0.0f);
+    EXPECT_EQ(WrapRotation(-std::numeric_limits<float>::infinity()), 0.0f);
+    EXPECT_EQ(WrapRotation(std::numeric_limits<float>::quiet_NaN()), 0.0f);
+}
+
+TEST_F(Simulation, HugeRotationsOfSteeredSpritesAreBroughtIntoRange)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float rotations[] = {1e10f, 1e30f, inf, std::numeric_limits<float>::quiet_NaN(), -1e30f, -inf};
+    Sprites(6);
+    for (int i = 0; i < 6; ++i) {
+        sprites[size_t(i)].fTakesInput = 1;
+        sprites[size_t(i)].rotation = rotations[i];
+    }
+    Start();
+    Tick(0.02, 127, 255); // the turn is lost in the huge values, then they are brought into range
+    EXPECT_EQ(sprites[0].rotation, 280.0f);
+    EXPECT_EQ(sprites[2].rotation, 0.0f) << "infinity";
+    EXPECT_EQ(sprites[3].rotation, 0.0f) << "NaN";
+    Tick(0.02, 127, 255);
+    EXPECT_NEAR(sprites[0].rotation, 280.0f + 120.0f * 0.02f, 1e-4f);
+    EXPECT_NEAR(sprites[3].rotation, 120.0f * 0.02f, 1e-4f) << "and turn on from there";
+    for (int tick = 0; tick < 100; ++tick)
+        Tick(0.02, 127, 255);
+    for (const recSprite& s : sprites) {
+        EXPECT_GE(s.rotation, 0.0f);
+        EXPECT_LE(s.rotation, 360.0f);
+        EXPECT_TRUE(std::isfinite(s.velocityX) && std::isfinite(s.velocityY) && std::isfinite(s.centerX) &&
+                    std::isfinite(s.centerY));
+    }
+}
+
+TEST_F(Simulation, ThreeHundredZoomTicksEachWayStayInRange)
+{
+    Sprites(1);
+    Start();
+    for (int i = 0; i < 300; ++i) {
+        Tick(1.0, 0, 0, true, false); // doubles, until the ceiling
+        ASSERT_TRUE(std::isfinite(record.zoom));
+    }
+    EXPECT_EQ(record.zoom, kMaxZoom);
+    for (int i = 0; i < 300; ++i) {
+        Tick(10.0, 0, 0, false, true); // a tenfold drop below 0
+        ASSERT_EQ(record.zoom, kMinZoom);
+    }
+    Tick(10.0, 0, 0, true, true);
+    EXPECT_EQ(record.zoom, kMinZoom) << "both keys over a long tick: 0.1 x 11 x -9";
+    EXPECT_EQ(LimitZoom(std::numeric_limits<float>::quiet_NaN()), kMinZoom);
+    EXPECT_EQ(LimitZoom(std::numeric_limits<float>::infinity()), kMaxZoom);
+    EXPECT_EQ(LimitZoom(5.0f), 5.0f);
 }
 
 TEST_F(Simulation, PuffEveryThirdTickCyclingThePoolFrom32To3)

@@ -58,6 +58,59 @@ void DisposeSprites(recSprite** ppSpriteArray, int32_t /*numSprites*/)
 
 namespace {
 
+// From 2^27 up, a float's unit in the last place exceeds 8, so taking 360
+// away rounds; from 2^33 up it rounds back to the same value.
+constexpr float kExactSteps = 134217728.0f;
+constexpr float kStuckSteps = 8589934592.0f;
+
+// Takes 360 away from a (2^27 <= a < 2^33) as often as a float loop would
+// before a falls below 2^27, giving the same rounded result in a few
+// operations. Within one binade every rounded step is the same after the
+// first (which may round a tie the other way), so the steps that stay in the
+// binade are taken at once and the last ones one by one.
+float StepBelowRounding(float a)
+{
+    while (a >= kExactSteps) {
+        int exponent = 0;
+        std::frexp(a, &exponent);
+        const double low = std::ldexp(1.0, exponent - 1);
+        a -= 360.0f;
+        const float next = a - 360.0f;
+        if (double(next) < low)
+            continue;
+        const double step = double(a) - double(next);
+        const double count = std::floor((double(a) - low) / step);
+        if (count > 1.0)
+            a = float(double(a) - (count - 1.0) * step);
+    }
+    return a;
+}
+
+} // namespace
+
+float WrapRotation(float rotation)
+{
+    if (!std::isfinite(rotation))
+        return 0.0f;
+    // Below 2^27 every step of 360 is exact, so the loop ends on the
+    // remainder (360 for a whole number of turns above 360, 0 below 0).
+    if (rotation > 360.0f) {
+        if (rotation < kStuckSteps)
+            rotation = StepBelowRounding(rotation);
+        const float rest = std::fmod(rotation, 360.0f);
+        return rest == 0.0f ? 360.0f : rest;
+    }
+    if (rotation < 0.0f) {
+        if (rotation > -kStuckSteps)
+            rotation = -StepBelowRounding(-rotation);
+        const float rest = std::fmod(rotation, 360.0f);
+        return rest == 0.0f ? 0.0f : rest + 360.0f;
+    }
+    return rotation;
+}
+
+namespace {
+
 constexpr float fPi = 3.141578f;
 constexpr double kDragCo = 0.03;
 constexpr int32_t kFirstSmokeSprite = 3;
@@ -121,11 +174,7 @@ void IdleSprites(WindowRef window, recSprite* pSpriteArray, SInt32 numSprites, d
             }
         }
         if (sprite.fTakesInput) {
-            sprite.rotation += turn * dt;
-            while (sprite.rotation > 360.0f)
-                sprite.rotation -= 360.0f;
-            while (sprite.rotation < 0.0f)
-                sprite.rotation += 360.0f;
+            sprite.rotation = WrapRotation(float(sprite.rotation + turn * dt));
             const float a = sprite.rotation / 180.0f * fPi;
             sprite.velocityX += thrust * dt * std::sin(double(a));
             sprite.velocityY += -dt * thrust * std::cos(double(a));

@@ -41,6 +41,13 @@ void LoadSprite(recSprite* pSprite, const char* pBuffer, int32_t* pIndex, int32_
 // Frees the sprite array and sets *ppSpriteArray to null.
 void DisposeSprites(recSprite** ppSpriteArray, int32_t numSprites);
 
+// A steered sprite's rotation brought into 0 to 360 degrees: what taking 360
+// away while it exceeds 360, then adding 360 while it is below 0, gives (so 0
+// and 360 stay as they are), in constant time. Where that loop would never
+// end (beyond 2^33 in size) the remainder of the whole turns; 0 for an
+// infinite rotation or NaN.
+float WrapRotation(float rotation);
+
 // Advances the window's sprites by deltaTime seconds: every sprite moves by
 // its velocity, smoke puffs (sprites above 2) fade, spin and grow, steered
 // sprites turn, thrust along their heading and feel drag, and while the user

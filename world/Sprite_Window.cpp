@@ -145,6 +145,13 @@ Boolean LoadDataFile(recWindow* pWindowInfo)
     return true;
 }
 
+float LimitZoom(float zoom)
+{
+    if (!(zoom >= kMinZoom))
+        return kMinZoom;
+    return zoom > kMaxZoom ? kMaxZoom : zoom;
+}
+
 void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boolean Zout)
 {
     // The instant of the previous call, shared by every window.
@@ -165,8 +172,7 @@ void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boole
             pWindowInfo->zoom += float(pWindowInfo->zoom * deltaTime);
         if (Zout)
             pWindowInfo->zoom -= float(pWindowInfo->zoom * deltaTime);
-        if (pWindowInfo->zoom < 0.1f)
-            pWindowInfo->zoom = 0.1f;
+        pWindowInfo->zoom = LimitZoom(pWindowInfo->zoom);
         IdleSprites(window, pWindowInfo->pSpriteArray, pWindowInfo->numSprites, deltaTime);
     }
     DrawGL(window);

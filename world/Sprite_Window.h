@@ -14,7 +14,7 @@ struct recWindow {
     structGLWindowInfo glInfo; // the GL context request; fmt held while the context exists
     AGLContext aglContext;     // null until the GL resources are built
     GLuint fontList;           // first of 256 overlay font display lists, 0 without a font
-    float zoom;                // view zoom: pixels per world unit, never below 0.1
+    float zoom;                // view zoom: pixels per world unit, kMinZoom to kMaxZoom
     Boolean go;                // the frame timer was started for this window
     Boolean info;              // draw the information overlay
     Boolean lines;             // draw tile outlines
@@ -45,6 +45,16 @@ Boolean LoadDataFile(recWindow* pWindowInfo);
 constexpr int32_t kMaxSpriteFileImages = 32767;
 // Largest sprite count of a sprite file.
 constexpr int32_t kMaxSpriteFileSprites = 1048576;
+
+// The range of a window's zoom (pixels per world unit). At the ceiling one
+// texel of an image shown at its own size covers 1000 x 1000 pixels, about a
+// whole window, and a float world position near 4096 is still placed to a
+// quarter of a pixel; beyond it a window shows less than a texel, and Zoom In
+// held long enough would reach infinity.
+constexpr float kMinZoom = 0.1f;
+constexpr float kMaxZoom = 1000.0f;
+// The zoom brought into that range; kMinZoom for NaN.
+float LimitZoom(float zoom);
 
 // One step of the world for the window: measures the time since the previous
 // call (of any window), applies the zoom keys and moves the sprites by the

@@ -1,32 +1,38 @@
 #include "Config_File.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "Error_Handler.h"
 #include "HID_Config_Utilities.h"
+#include "Host_Files.h"
 #include "Input_Actions.h"
 
 std::string gConfigFilePath = kConfigFileName;
 
+namespace {
+
+// Says on standard error what went wrong with the bindings file, and why.
+void ReportConfigProblem(const char* what, const char* why)
+{
+    const std::string message = std::string(what) + " \"" + gConfigFilePath + "\": " + why;
+    ReportError(message.c_str());
+}
+
+} // namespace
+
 OSStatus SaveConfig()
 {
-    std::string temporary = gConfigFilePath + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return paramErr;
-    // The permissions a newly created file would get, not mkstemp's private ones.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    FILE* file = fdopen(fd, "wb");
+    // The bytes are gathered first, so that the file is replaced only by a
+    // complete set of bindings.
+    char* gathered = nullptr;
+    size_t size = 0;
+    FILE* file = open_memstream(&gathered, &size);
     if (!file) {
-        close(fd);
-        unlink(temporary.c_str());
+        ReportConfigProblem("SaveConfig: the bindings were not saved to", "out of memory");
         return paramErr;
     }
     for (const actionRec& action : actionArray) {
@@ -48,12 +54,12 @@ OSStatus SaveConfig()
             HIDSaveElementConfig(file, actionArray[a].pDevice, actionArray[a].pElement, a);
         }
     }
-    // Every byte must have reached the file before it may replace the old one.
-    bool written = std::ftell(file) == kConfigFileBytes && std::fflush(file) == 0 && !std::ferror(file);
-    written = fsync(fileno(file)) == 0 && written;
-    written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), gConfigFilePath.c_str()) != 0) {
-        unlink(temporary.c_str());
+    const bool complete = std::fclose(file) == 0 && size == size_t(kConfigFileBytes);
+    std::string why = "out of memory";
+    const bool saved = complete && HostReplaceFile(gConfigFilePath.c_str(), gathered, size, &why);
+    std::free(gathered);
+    if (!saved) {
+        ReportConfigProblem("SaveConfig: the bindings were not saved to", why.c_str());
         return paramErr;
     }
     return noErr;
@@ -65,9 +71,14 @@ OSStatus LoadConfig()
         action = actionRec{};
     for (actionBinding& binding : bindingArray)
         binding = actionBinding{};
-    FILE* file = std::fopen(gConfigFilePath.c_str(), "rb");
-    if (!file)
+    std::string why;
+    FILE* file = HostOpenRegularFile(gConfigFilePath.c_str(), &why);
+    if (!file) {
+        // No file at all is the first run: every action stays unbound.
+        if (errno != ENOENT)
+            ReportConfigProblem("LoadConfig: the bindings were not loaded from", why.c_str());
         return paramErr;
+    }
     // A file that ends early leaves the fields beyond its end unbound.
     unsigned char keys[5 * kNumActions] = {};
     const size_t keyBytes = std::fread(keys, 1, sizeof keys, file);

@@ -14,11 +14,12 @@ constexpr int32_t kConfigFileBytes = 246;
 // configuration folder).
 extern std::string gConfigFilePath;
 
-// Writes the bindings. The bytes go to a temporary file beside the file,
-// which replaces it only when every byte was written, so a failed save keeps
-// the earlier bindings. 0, or paramErr (-50) when anything failed.
+// Writes the bindings, replacing the file atomically as HostReplaceFile does,
+// so a failed save keeps the earlier bindings. 0, or paramErr (-50) when
+// anything failed, which is reported on standard error with the reason.
 OSStatus SaveConfig();
 
 // Clears every binding, then reads them back, finding each saved element in
-// the current device list. 0, or paramErr when the file cannot be read.
+// the current device list. 0, or paramErr when the file cannot be read; a
+// file that is there but cannot be read, or is no regular file, is reported.
 OSStatus LoadConfig();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <climits>
@@ -222,4 +223,195 @@ char* NewPtrClear(int32_t byteCount)
 void DisposePtr(char* block)
 {
     std::free(block);
+}
+
+// ---- small files read and replaced whole -----------------------------------
+
+namespace {
+
+std::string Reason(const char* what, int error)
+{
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+// Why a file of this type is not read or written as a plain file.
+const char* NotRegular(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a regular file";
+    return "it is not a regular file";
+}
+
+// The file a path finally names, following symbolic links; it need not exist.
+bool FollowLinks(std::string* path, std::string* why)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        char target[PATH_MAX];
+        const ssize_t length = readlink(path->c_str(), target, sizeof target);
+        if (length < 0 || size_t(length) >= sizeof target) {
+            *why = Reason("cannot read the symbolic link", length < 0 ? errno : ENAMETOOLONG);
+            return false;
+        }
+        std::string next(target, size_t(length));
+        const size_t slash = path->rfind('/');
+        if (next[0] != '/' && slash != std::string::npos)
+            next = path->substr(0, slash + 1) + next;
+        *path = next;
+    }
+    *why = Reason("cannot follow the symbolic link", ELOOP);
+    return false;
+}
+
+bool WriteAll(int fd, const char* bytes, size_t count, int* error)
+{
+    while (count > 0) {
+        const ssize_t done = write(fd, bytes, count);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            *error = done < 0 ? errno : EIO;
+            return false;
+        }
+        bytes += done;
+        count -= size_t(done);
+    }
+    return true;
+}
+
+// Writes the whole temporary file and syncs it. Past a file-size limit the
+// kernel sends SIGXFSZ, which would end the program: it is ignored while the
+// bytes are written, so that the write fails with EFBIG instead.
+bool FillTemporary(int fd, const void* bytes, size_t count, std::string* why)
+{
+    struct sigaction ignore{};
+    struct sigaction previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previous);
+    int error = 0;
+    const bool written = WriteAll(fd, static_cast<const char*>(bytes), count, &error);
+    sigaction(SIGXFSZ, &previous, nullptr);
+    if (!written) {
+        *why = Reason("cannot write the new contents", error);
+        return false;
+    }
+    if (fsync(fd) != 0) {
+        *why = Reason("cannot write the new contents to the disk", errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+FILE* HostOpenRegularFile(const char* path, std::string* why)
+{
+    struct stat st{};
+    if (stat(path, &st) != 0) {
+        const int error = errno;
+        *why = Reason("cannot open it", error);
+        errno = error;
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *why = NotRegular(st.st_mode);
+        errno = EINVAL;
+        return nullptr;
+    }
+    // O_NONBLOCK: should it have become a FIFO meanwhile, opening it must not wait.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = fd < 0 ? errno : EINVAL;
+        *why = fd < 0 ? Reason("cannot open it", error) : NotRegular(st.st_mode);
+        if (fd >= 0)
+            close(fd);
+        errno = error;
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        const int error = errno;
+        *why = Reason("cannot open it", error);
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool HostReplaceFile(const char* path, const void* bytes, size_t count, std::string* why)
+{
+    std::string target = path;
+    if (!FollowLinks(&target, why))
+        return false;
+
+    // What the file is now: its permissions and owner pass to the new one.
+    struct stat st{};
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) {
+        *why = Reason("cannot look at it", errno);
+        return false;
+    }
+    mode_t mode = 0;
+    if (exists) {
+        if (!S_ISREG(st.st_mode)) {
+            *why = NotRegular(st.st_mode);
+            return false;
+        }
+        // Writing in place needs a file that can be opened; one that cannot
+        // be read could not have been loaded either, and is kept.
+        const int fd = open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            *why = Reason("cannot open it for reading and writing", errno);
+            return false;
+        }
+        close(fd);
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+
+    std::string temporary = target + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *why = Reason("cannot create a temporary file beside it", errno);
+        return false;
+    }
+    // The owner first: changing it may clear the set-user and set-group bits.
+    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd, st.st_uid, st.st_gid) != 0)
+        (void)!fchown(fd, uid_t(-1), st.st_gid);
+    bool done = fchmod(fd, mode) == 0;
+    if (!done)
+        *why = Reason("cannot give the new file the old one's permissions", errno);
+    done = done && FillTemporary(fd, bytes, count, why);
+    if (close(fd) != 0 && done) {
+        *why = Reason("cannot write the new contents", errno);
+        done = false;
+    }
+    if (done && rename(temporary.c_str(), target.c_str()) != 0) {
+        *why = Reason("cannot put the new file in its place", errno);
+        done = false;
+    }
+    if (!done) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        fsync(folderFd);
+        close(folderFd);
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "Host_Types.h"
@@ -74,3 +75,23 @@ OSErr FSClose(int16_t refNum);
 // Zero-filled memory blocks.
 char* NewPtrClear(int32_t byteCount);
 void DisposePtr(char* block);
+
+// ---- small files read and replaced whole -----------------------------------
+
+// Opens an existing regular file for binary reading without ever blocking: a
+// folder, FIFO or device is refused before anything is read from it. Null
+// with errno set (ENOENT when there is no such file) and *why telling the
+// reason otherwise.
+FILE* HostOpenRegularFile(const char* path, std::string* why);
+
+// Replaces the contents of the file at path by count bytes, atomically, and
+// otherwise as writing in place would: a symbolic link is followed to the
+// file it names, which keeps its permissions (and its owner and group where
+// the process may set them); a missing file is created with the permissions
+// the umask leaves. The bytes go to a temporary file in the same folder,
+// which is synced and renamed over the file. A file that exists but is not a
+// regular file, or cannot be both read and written, is not replaced; a disk
+// that is full or a file-size limit makes the call fail, and no temporary
+// file is left behind. True on success; false with *why telling the reason,
+// the file then being as it was.
+bool HostReplaceFile(const char* path, const void* bytes, size_t count, std::string* why);

@@ -1,11 +1,9 @@
 // The input actions against fixture game pads and held keys, and the
-// bindings' file: its bytes, restoring by device identity, atomic saves.
+// bindings' file: its bytes and restoring by device identity.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -375,34 +373,6 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     LoadActionBinding(absent);
     EXPECT_FALSE(IsDeviceBound(actionArray[kActionZin]));
     EXPECT_EQ(bindingArray[kActionZin].record.vendorID, 0x0bad);
-}
-
-TEST_F(Input, AFailedSaveKeepsTheEarlierFileAndSaysSo)
-{
-    BindKey(kActionThrust, 111, 0, false);
-    ASSERT_EQ(SaveConfig(), noErr);
-    const std::vector<unsigned char> before = FileBytes();
-
-    // A disk that takes only 100 more bytes a file.
-    BindKey(kActionThrust, 112, 0, false);
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit tight = saved;
-    tight.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const OSStatus result = SaveConfig();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(result, paramErr);
-    EXPECT_EQ(FileBytes(), before);
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 1) << "the temporary file is removed";
-
-    std::filesystem::remove(kConfigFileName);
-    std::filesystem::create_directory(kConfigFileName);
-    EXPECT_EQ(SaveConfig(), paramErr) << "a folder in the file's place";
 }
 
 TEST_F(Input, ConfigureActionTimesOutWithNullOutputs)

@@ -157,7 +157,11 @@ OSStatus myEvtHndlr(EventHandlerCallRef, EventRef event, void*)
         result = OpenConfigWindow();
         break;
     case FourCC("save"):
+        // The user asked for it: a failed save (already said on standard
+        // error) is heard as well.
         result = SaveConfig();
+        if (result != noErr)
+            SysBeep(10);
         break;
     case FourCC("load"):
         result = LoadConfig();
@@ -191,11 +195,9 @@ OSStatus myEvtHndlr(EventHandlerCallRef, EventRef event, void*)
     case FourCC("grid"):
         // The view commands change the record, ask for a redraw and are consumed.
         if (command.commandID == FourCC("zmin")) {
-            pWindowInfo->zoom = float(double(pWindowInfo->zoom) * 1.5);
+            pWindowInfo->zoom = LimitZoom(float(double(pWindowInfo->zoom) * 1.5));
         } else if (command.commandID == FourCC("zout")) {
-            pWindowInfo->zoom = float(double(pWindowInfo->zoom) / 1.5);
-            if (pWindowInfo->zoom < 0.1f)
-                pWindowInfo->zoom = 0.1f;
+            pWindowInfo->zoom = LimitZoom(float(double(pWindowInfo->zoom) / 1.5));
         } else if (command.commandID == FourCC("zt11")) {
             pWindowInfo->zoom = 1.0f;
         } else if (command.commandID == FourCC("tlin")) {

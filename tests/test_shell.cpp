@@ -5,8 +5,10 @@
 #include <QThread>
 #include <QWindow>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,18 +18,41 @@
 #include "App_Shell.h"
 #include "Config_File.h"
 #include "Host_Files.h"
+#include "Host_GL_Hooks.h"
 #include "Input_Actions.h"
 #include "Sprite_Window.h"
 
 namespace {
 
 bool gCancel = false;
+std::string gNextFile = STARDRIFT_SOURCE_DIR "/data/demo/demo.sprites";
 bool ChooseDemo(std::string* path)
 {
     if (gCancel)
         return false;
-    *path = STARDRIFT_SOURCE_DIR "/data/demo/demo.sprites";
+    *path = gNextFile;
     return true;
+}
+
+// How many pixels of the last frame are not the clear colour (0.2 gray), and
+// how many frames there were.
+struct Drawn {
+    int frames = 0;
+    int pixels = 0;
+};
+void CountDrawn(AGLContext, void* data)
+{
+    auto* drawn = static_cast<Drawn*>(data);
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    std::vector<uint8_t> rgba(size_t(viewport[2]) * size_t(viewport[3]) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, viewport[2], viewport[3], GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    drawn->pixels = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4)
+        drawn->pixels += rgba[i] != 51 || rgba[i + 1] != 51 || rgba[i + 2] != 51;
+    ++drawn->frames;
 }
 
 recWindow* Record(WindowRef window)
@@ -201,6 +226,92 @@ TEST_F(Shell, ZoomSequenceAndToggles)
     const Boolean rotate = gZarvoRotate;
     Command("roro");
     EXPECT_EQ(gZarvoRotate, !rotate);
+}
+
+TEST_F(Shell, ThreeHundredZoomsEachWayKeepAFiniteDrawnView)
+{
+    recWindow* record = Record(first);
+    Command("tinf"); // only the world is drawn
+    Drawn drawn;
+    HostSetBeforeSwapHook(CountDrawn, &drawn);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(Command("zmin"), noErr);
+    EXPECT_EQ(record->zoom, kMaxZoom);
+    HandleWindowUpdate(first);
+    EXPECT_GT(drawn.pixels, 1000) << "the view still shows the world";
+
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(Command("zout"), noErr);
+    EXPECT_EQ(record->zoom, kMinZoom);
+    HandleWindowUpdate(first);
+    EXPECT_GT(drawn.pixels, 1000);
+
+    // (The bound zoom keys: Simulation.ThreeHundredZoomTicksEachWayStayInRange.)
+    HostSetBeforeSwapHook(nullptr, nullptr);
+}
+
+TEST_F(Shell, AFailedSaveControlsSaysWhyAndBeeps)
+{
+    std::filesystem::create_directory("ZV config");
+    const int beeps = HostBeepCount();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Command("save"), paramErr);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(HostBeepCount(), beeps + 1);
+    EXPECT_NE(said.find("\"ZV config\": it is a folder"), std::string::npos) << said;
+    std::filesystem::remove("ZV config");
+    EXPECT_EQ(Command("save"), noErr);
+    EXPECT_EQ(HostBeepCount(), beeps + 1) << "a save that works is silent";
+}
+
+TEST_F(Shell, HugeRotationsInASpriteFileKeepTheWorldRunning)
+{
+    // Steered sprites turned 1e10, 1e30, infinitely far and NaN degrees, a
+    // drawn one at 1e30 and the view turning with sprite 0.
+    for (const char* image : {"ship.png", "smoke.png"})
+        std::filesystem::create_symlink(STARDRIFT_SOURCE_DIR "/data/demo/" + std::string(image), image);
+    std::ofstream file("huge.sprites");
+    file << "4\n1\nship.png\n1\nship.png\n1\nship.png\n2\nsmoke.png\n8\n";
+    const char* rotations[] = {"1e10", "1e30", "inf", "0", "0", "nan", "-1e30", "1e30"};
+    for (int i = 0; i < 8; ++i)
+        file << (i >= 3 && i <= 4 ? 3 : 0) << "\n0\n0\n0\n"
+             << rotations[i] << "\n1\n0\n0\n0\n1\n1\n1\n1\n0\n1\n0\n"
+             << (i == 7 ? 0 : 1) << "\n";
+    file.close();
+    gNextFile = "huge.sprites";
+    ASSERT_EQ(Command("opnf"), noErr);
+    WindowRef window = FrontWindow();
+    ASSERT_NE(window, first);
+    recWindow* record = Record(window);
+    ASSERT_EQ(record->numSprites, 8);
+    ASSERT_EQ(record->pSpriteArray[1].rotation, 1e30f);
+    Command("roro");
+    actionArray[kActionThrust].keyCode = 13;
+    actionArray[kActionThrust].keyState = true;
+    actionArray[kActionRotRight].keyCode = 14;
+    actionArray[kActionRotRight].keyState = true;
+    Drawn drawn;
+    HostSetBeforeSwapHook(CountDrawn, &drawn);
+    Command("gogo");
+    for (int i = 0; i < 2000 && drawn.frames < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    Command("stop");
+    HostSetBeforeSwapHook(nullptr, nullptr);
+    EXPECT_GE(drawn.frames, 20) << "the world runs";
+    EXPECT_GT(drawn.pixels, 100) << "and is drawn";
+    for (int i = 0; i < 8; ++i) {
+        const recSprite& sprite = record->pSpriteArray[i];
+        if (!sprite.fTakesInput)
+            continue;
+        EXPECT_GE(sprite.rotation, 0.0f) << i;
+        EXPECT_LE(sprite.rotation, 360.0f) << i;
+        EXPECT_TRUE(std::isfinite(sprite.velocityX) && std::isfinite(sprite.centerY)) << i;
+    }
+    EXPECT_NE(record->pSpriteArray[0].centerY, 0.0f) << "thrust moved the ship";
+    actionArray[kActionThrust] = actionRec{};
+    actionArray[kActionRotRight] = actionRec{};
 }
 
 TEST_F(Shell, MenuOpeningSetsTheCheckMarks)

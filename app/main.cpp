@@ -13,6 +13,7 @@
 
 #include "App_Shell.h"
 #include "Config_File.h"
+#include "Host_App.h"
 #include "Host_Files.h"
 #include "List_Devices.h"
 
@@ -155,6 +156,10 @@ int main(int argc, char* argv[])
     const OSStatus err = StartApplication();
     if (err != noErr)
         return int(err);
+    // The bindings are loaded now: from here on a signal quits through the
+    // shut-down that saves them, and a lost display still saves them.
+    HostQuitOnSignals();
+    HostSetLostDisplayProc([] { SaveConfig(); });
     RunApplicationEventLoop();
     StopApplication();
     return 0;

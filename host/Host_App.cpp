@@ -13,11 +13,18 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -598,13 +605,99 @@ int HostTimerCount()
     return int(gTimers.size());
 }
 
+namespace {
+
+bool gInEventLoop = false;
+void (*gLostDisplayProc)() = nullptr;
+
+void RunLostDisplayProc()
+{
+    if (!gInEventLoop || !gLostDisplayProc)
+        return;
+    gInEventLoop = false;
+    gLostDisplayProc();
+}
+
+// Qt's Wayland client says this and then ends the process with _exit(),
+// which runs no exit handlers: the proc runs when it is said.
+QtMessageHandler gPreviousMessageHandler = nullptr;
+void WatchForLostDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("The Wayland connection")))
+        RunLostDisplayProc();
+    if (gPreviousMessageHandler)
+        gPreviousMessageHandler(type, context, message);
+}
+
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+bool gSignalCaught[std::size(kQuitSignals)] = {};
+int gSignalPipe[2] = {-1, -1};
+
+// Only what is safe in a signal handler: the next signal gets its standard
+// action back, and a byte tells the event loop.
+void OnQuitSignal(int)
+{
+    const int savedErrno = errno;
+    struct sigaction standard{};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    for (size_t i = 0; i < std::size(kQuitSignals); ++i)
+        if (gSignalCaught[i])
+            sigaction(kQuitSignals[i], &standard, nullptr);
+    const char byte = 'q';
+    (void)!write(gSignalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+} // namespace
+
+void HostQuitOnSignals()
+{
+    if (gSignalPipe[0] >= 0 || pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier] {
+        char bytes[16];
+        while (read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        notifier->setEnabled(false);
+        HostSendCommand(kHICommandQuit);
+        QuitApplicationEventLoop();
+    });
+    struct sigaction quit{};
+    quit.sa_handler = OnQuitSignal;
+    sigemptyset(&quit.sa_mask);
+    for (int signal : kQuitSignals)
+        sigaddset(&quit.sa_mask, signal);
+    quit.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < std::size(kQuitSignals); ++i) {
+        struct sigaction previous{};
+        sigaction(kQuitSignals[i], nullptr, &previous);
+        if (previous.sa_handler == SIG_IGN) // as under nohup
+            continue;
+        gSignalCaught[i] = true;
+        sigaction(kQuitSignals[i], &quit, nullptr);
+    }
+}
+
+void HostSetLostDisplayProc(void (*proc)())
+{
+    if (!gLostDisplayProc) {
+        std::atexit(RunLostDisplayProc);
+        gPreviousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
+    }
+    gLostDisplayProc = proc;
+}
+
 void RunApplicationEventLoop()
 {
     if (gQuitRequested)
         return;
     QApplication::setQuitOnLastWindowClosed(false);
     UpdateMenuBarWindow();
+    gInEventLoop = true;
     QApplication::exec();
+    gInEventLoop = false;
 }
 
 void QuitApplicationEventLoop()
@@ -870,9 +963,19 @@ void LocalToGlobal(Point* point)
     point->v = int16_t(global.y() * ratio);
 }
 
+namespace {
+int gBeeps = 0;
+}
+
 void SysBeep(int16_t)
 {
+    ++gBeeps;
     QApplication::beep();
+}
+
+int HostBeepCount()
+{
+    return gBeeps;
 }
 
 void HostUseFileDialog()

@@ -120,6 +120,17 @@ void QuitApplicationEventLoop();
 // The number of timers installed and not removed.
 int HostTimerCount();
 
+// From now on SIGTERM, SIGINT and SIGHUP (each unless it was ignored when the
+// program started) send the 'quit' command through the event loop, as the
+// Quit menu item does, and end the event loop. Once one has arrived, another
+// ends the program at once.
+void HostQuitOnSignals();
+// Runs proc once if the process is ended from inside the event loop, as the
+// platform layer does when the display connection is lost (a logout): from
+// exit() on X11, just before _exit() on Wayland. Never when the event loop
+// returns.
+void HostSetLostDisplayProc(void (*proc)());
+
 // ---- interface description, menus and windows ------------------------------
 
 struct OpaqueIBNibRef;
@@ -207,6 +218,8 @@ OSStatus HostSendWindowCommand(WindowRef window, OSType commandID);
 // ---- the rest ---------------------------------------------------------------
 
 void SysBeep(int16_t duration);
+// The number of beeps so far.
+int HostBeepCount();
 // Installs the file dialog as the answer to NavChooseFile.
 void HostUseFileDialog();
 // The folder the file dialog opens in.

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -132,13 +133,10 @@ protected:
         Shell("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool windowfocus --sync " + window);
         keyTarget = "--window " + window + " ";
     }
-    // A Wayland compositor of its own (Weston), shown as a window of the X
-    // display whose keyboard it passes on to its clients. One client at a
-    // time fills its whole output.
-    void StartCompositor()
+    // An X display of the test's own, made the current one. Xvfb writes its
+    // number into a file.
+    void StartOwnDisplay()
     {
-        // On an X display of its own, whose keyboard no earlier test has
-        // focused elsewhere. Xvfb writes its number into a file.
         const fs::path numberFile = root / "display";
         std::string number;
         const int fd = open(numberFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -161,7 +159,15 @@ protected:
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
         previousDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
         setenv("DISPLAY", (":" + number).c_str(), 1);
-
+    }
+    // A Wayland compositor of its own (Weston), shown as a window of the X
+    // display whose keyboard it passes on to its clients. One client at a
+    // time fills its whole output.
+    void StartCompositor()
+    {
+        // On an X display of its own, whose keyboard no earlier test has
+        // focused elsewhere.
+        ASSERT_NO_FATAL_FAILURE(StartOwnDisplay());
         const fs::path runtime = root / "runtime";
         fs::create_directories(runtime);
         fs::permissions(runtime, fs::perms::owner_all);
@@ -422,6 +428,90 @@ TEST_F(EndToEnd, AFifoAsTheSpriteFileIsRefusedAndTheProgramGoesOn)
     }
     EXPECT_FALSE(window.empty()) << "the menu bar's window";
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the program is still running";
+}
+
+// Whether the working folder holds the bindings a first start binds, the
+// demo keys: the shut-down saved them.
+::testing::AssertionResult DemoKeysSavedIn(const fs::path& folder)
+{
+    std::ifstream in(folder / "ZV config", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() != 246u)
+        return ::testing::AssertionFailure() << "no bindings saved (" << bytes.size() << " bytes)";
+    if (bytes.substr(15, 4) != std::string("\0\0\0\x6f", 4))
+        return ::testing::AssertionFailure() << "not the demo keys (Up, XKB key code 111, thrusts)";
+    return ::testing::AssertionSuccess();
+}
+
+// Waits up to ten seconds for the process to end: its wait status, -1 if it did not.
+int WaitForExit(pid_t pid)
+{
+    int status = -1;
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        Sleep(100);
+    }
+    return -1;
+}
+
+TEST_F(EndToEnd, TermIntAndHangUpQuitAsQuitDoesSavingTheBindings)
+{
+    std::ofstream(root / "run/empty.sprites") << "0\n0\n";
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        frame = Area{};
+        Start((root / "run/empty.sprites").string(), "empty.sprites");
+        Keys("ctrl+g"); // the world runs
+        Sleep(300);
+        kill(pid, signal);
+        const int status = WaitForExit(pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal << ": " << status;
+        if (status != -1)
+            pid = -1;
+        EXPECT_TRUE(DemoKeysSavedIn(root / "run")) << "signal " << signal;
+    }
+}
+
+TEST_F(EndToEnd, LosingTheDisplaySavesTheBindings)
+{
+    // The program's display ended under it, as at a logout.
+    ASSERT_NO_FATAL_FAILURE(StartOwnDisplay());
+    std::ofstream(root / "run/empty.sprites") << "0\n0\n";
+    Start((root / "run/empty.sprites").string(), "empty.sprites");
+    Keys("ctrl+g"); // the world runs
+    Sleep(500);
+    kill(display, SIGTERM);
+    waitpid(display, nullptr, 0);
+    display = -1;
+    const int status = WaitForExit(pid);
+    EXPECT_NE(status, -1) << "the program ends with its display";
+    if (status != -1)
+        pid = -1;
+    EXPECT_TRUE(DemoKeysSavedIn(root / "run"));
+}
+
+TEST_F(EndToEnd, LosingTheWaylandCompositorSavesTheBindings)
+{
+    ASSERT_NO_FATAL_FAILURE(StartCompositor());
+    std::ofstream(root / "run/empty.sprites") << "0\n0\n";
+    ASSERT_NO_FATAL_FAILURE(Launch((root / "run/empty.sprites").string(),
+                                   {{"QT_QPA_PLATFORM", "wayland"},
+                                    {"WAYLAND_DISPLAY", "stardrift-e2e"},
+                                    {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
+    QImage shot;
+    for (int i = 0; i < 100 && Count(shot, {0, 0, 250, 120}, Red) <= 50; ++i) {
+        Sleep(100);
+        shot = Shot();
+    }
+    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    kill(compositor, SIGTERM);
+    waitpid(compositor, nullptr, 0);
+    compositor = -1;
+    const int status = WaitForExit(pid);
+    EXPECT_NE(status, -1) << "the program ends with its compositor";
+    if (status != -1)
+        pid = -1;
+    EXPECT_TRUE(DemoKeysSavedIn(root / "run"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 #include <cmath>
@@ -312,6 +313,23 @@ TEST_F(Shell, HugeRotationsInASpriteFileKeepTheWorldRunning)
     EXPECT_NE(record->pSpriteArray[0].centerY, 0.0f) << "thrust moved the ship";
     actionArray[kActionThrust] = actionRec{};
     actionArray[kActionRotRight] = actionRec{};
+}
+
+int gLostDisplayRuns = 0;
+
+TEST_F(Shell, AWaylandConnectionLostInTheEventLoopRunsTheLostDisplayProc)
+{
+    // Qt's Wayland client says this and ends the process with _exit().
+    HostSetLostDisplayProc([] { ++gLostDisplayRuns; });
+    qWarning("The Wayland connection broke. Did the Wayland compositor die?");
+    EXPECT_EQ(gLostDisplayRuns, 0) << "only from inside the event loop";
+    QTimer::singleShot(0, [] {
+        qWarning("The Wayland connection broke. Did the Wayland compositor die?");
+        qWarning("The Wayland connection experienced a fatal error: %s", "Broken pipe");
+        HostSendCommand(kHICommandQuit);
+    });
+    RunApplicationEventLoop();
+    EXPECT_EQ(gLostDisplayRuns, 1) << "once";
 }
 
 TEST_F(Shell, MenuOpeningSetsTheCheckMarks)

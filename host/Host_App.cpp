@@ -22,10 +22,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -607,15 +609,17 @@ int HostTimerCount()
 
 namespace {
 
-bool gInEventLoop = false;
+std::atomic<bool> gInEventLoop = false;
 void (*gLostDisplayProc)() = nullptr;
+std::once_flag gLostDisplayOnce;
 
+// Runs the proc once; a thread that comes here meanwhile (more than one of
+// Qt's may find the connection broken) waits until it has run, so that it
+// cannot end the process halfway through.
 void RunLostDisplayProc()
 {
-    if (!gInEventLoop || !gLostDisplayProc)
-        return;
-    gInEventLoop = false;
-    gLostDisplayProc();
+    if (gInEventLoop && gLostDisplayProc)
+        std::call_once(gLostDisplayOnce, gLostDisplayProc);
 }
 
 // Qt's Wayland client says this and then ends the process with _exit(),

@@ -25,7 +25,8 @@ run: build
 test: build
 	@tools/run-tests.sh $(BUILD)
 
-# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (with float-to-integer overflow and float division by zero checked too).
 ASAN_BUILD ?= build-asan
 test-sanitized: deps
 	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON

@@ -555,6 +555,32 @@ Boolean aglSetInteger(AGLContext ctx, GLint pname, const GLint* params)
     return true;
 }
 
+namespace {
+
+// Sets the frame's alpha to one before it is shown. A config with an alpha
+// channel is what the driver may give even for a request without one, and
+// blending leaves alpha below one wherever it drew translucently: a
+// compositor that heeds the buffer's alpha would show what lies behind the
+// window through those places.
+void FillAlpha()
+{
+    GLboolean mask[4];
+    GLfloat clear[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    if (scissor)
+        glEnable(GL_SCISSOR_TEST);
+}
+
+} // namespace
+
 Boolean aglSwapBuffers(AGLContext ctx)
 {
     if (!ctx) {
@@ -563,8 +589,11 @@ Boolean aglSwapBuffers(AGLContext ctx)
     }
     if (gSwapHook && gCurrent == ctx)
         gSwapHook(ctx, gSwapHookData);
-    if (ctx->drawable && ctx->drawable->isExposed())
+    if (ctx->drawable && ctx->drawable->isExposed()) {
+        if (gCurrent == ctx)
+            FillAlpha();
         ctx->context->swapBuffers(ctx->drawable);
+    }
     return true;
 }
 

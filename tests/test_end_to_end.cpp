@@ -293,6 +293,24 @@ protected:
         }
         return heights;
     }
+    // The mean grey of the top panel's background, around its first two
+    // lines of text: the world shows through it darkened, nothing else does.
+    static int PanelGrey(const QImage& image)
+    {
+        int y = 0;
+        while (y < image.height() / 2 && Count(image, {0, y, 250, 1}, Red) == 0)
+            ++y;
+        long sum = 0, n = 0;
+        for (int row = y; row < y + 20 && row < image.height(); ++row)
+            for (int x = 0; x < 250 && x < image.width(); ++x) {
+                const QColor c(image.pixel(x, row));
+                if (!Red(c)) {
+                    sum += (c.red() + c.green() + c.blue()) / 3;
+                    ++n;
+                }
+            }
+        return n ? int(sum / n) : -1;
+    }
     static inline fs::path root;
     // The demo world on the X display before it ran, to hold the Wayland one against.
     static inline QImage x11Demo;
@@ -377,6 +395,9 @@ TEST_F(EndToEnd, TheSameSessionRunsNativelyOnWayland)
         const int top = ContentTop(shot), x11Top = ContentTop(x11Demo);
         EXPECT_NEAR(Count(shot, {0, top, 250, 55}, Red), Count(x11Demo, {0, x11Top, 250, 55}, Red), 150)
             << "the overlay's text as on X11";
+        // Whatever alpha the panels' blending leaves in the frame, the
+        // compositor shows the window opaque, as X11 does.
+        EXPECT_NEAR(PanelGrey(shot), PanelGrey(x11Demo), 6) << "the overlay's dark panel as on X11";
     }
     ExpectThrustMovesTheShip();
     EXPECT_TRUE(Quit()) << "quits cleanly";

@@ -22,7 +22,13 @@ run: build
 	@mkdir -p $(BUILD)/run
 	@cd $(BUILD)/run && ../stardrift "$(CURDIR)/data/demo/demo.sprites"
 
-test: build
+# The tests build with warnings as errors and with the tools, so that a
+# warning or a tool that no longer builds fails them.
+CHECKED = -DSTARDRIFT_WERROR=ON -DSTARDRIFT_TOOLS=ON
+
+test: configure
+	@cmake -S . -B $(BUILD) $(CHECKED) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
 	@tools/run-tests.sh $(BUILD)
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
@@ -30,12 +36,14 @@ test: build
 ASAN_BUILD ?= build-asan
 test-sanitized: deps
 	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
+	@cmake -S . -B $(ASAN_BUILD) $(CHECKED) > /dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@tools/run-tests.sh $(ASAN_BUILD)
 
 # One scripted session of the sanitized program under Xvfb with LeakSanitizer.
 leak-check: deps
 	@test -f $(ASAN_BUILD)/build.ninja || cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTARDRIFT_SANITIZE=ON
+	@cmake -S . -B $(ASAN_BUILD) $(CHECKED) > /dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target stardrift
 	@tools/leak-check.sh $(ASAN_BUILD)
 

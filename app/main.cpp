@@ -1,7 +1,5 @@
 // stardrift [SPRITE_FILE]: opens the sprite file (or asks for one) and runs
 // the world until the user quits.
-#include <QApplication>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "App_Shell.h"
 #include "Config_File.h"
 #include "Host_App.h"
+#include "Host_Application.h"
 #include "Host_Files.h"
 #include "List_Devices.h"
 
@@ -144,8 +143,7 @@ int main(int argc, char* argv[])
         PrintUsage(stderr);
         return 2;
     }
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("Stardrift");
+    HostStartApplication(&argc, argv, "Stardrift");
     HostSetFileDialogFolder(demo.c_str());
     if (argc > 1) {
         gStartFile = argv[1];
@@ -154,13 +152,16 @@ int main(int argc, char* argv[])
         HostUseFileDialog();
     }
     const OSStatus err = StartApplication();
-    if (err != noErr)
+    if (err != noErr) {
+        HostEndApplication();
         return int(err);
+    }
     // The bindings are loaded now: from here on a signal quits through the
     // shut-down that saves them, and a lost display still saves them.
     HostQuitOnSignals();
     HostSetLostDisplayProc([] { SaveConfig(); });
     RunApplicationEventLoop();
     StopApplication();
+    HostEndApplication();
     return 0;
 }

@@ -3,17 +3,17 @@
 #include <cstdio>
 
 namespace {
-HIDReportObserver sObserver = nullptr;
+HIDReportObserver gObserver = nullptr;
 }
 
-void HIDSetReportObserver(HIDReportObserver observer) { sObserver = observer; }
+void HIDSetReportObserver(HIDReportObserver observer) { gObserver = observer; }
 
 void HIDReportError(const char* strError)
 {
     char errMsgCStr[256];
     std::snprintf(errMsgCStr, sizeof errMsgCStr, "%s", strError ? strError : "");
-    if (sObserver)
-        sObserver(errMsgCStr);
+    if (gObserver)
+        gObserver(errMsgCStr);
 }
 
 void HIDReportErrorNum(const char* strError, int32_t numError)
@@ -21,6 +21,6 @@ void HIDReportErrorNum(const char* strError, int32_t numError)
     char errMsgCStr[256];
     std::snprintf(errMsgCStr, sizeof errMsgCStr, "%s #%ld (0x%lx)", strError ? strError : "", long(numError),
                   static_cast<unsigned long>(static_cast<uint32_t>(numError)));
-    if (sObserver)
-        sObserver(errMsgCStr);
+    if (gObserver)
+        gObserver(errMsgCStr);
 }

@@ -23,6 +23,7 @@
 
 #include "Host_GL_Format.h"
 #include "Host_GL_Hooks.h"
+#include "Host_Window_Surface.h"
 
 struct AGLPixelFormatRec {
     QSurfaceFormat format;

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "Host_Files.h"
+#include "Host_Window_Surface.h"
 #include "Host_GL_Format.h"
 #include "ui_ConfigWindow.h"
 #include "ui_MainMenu.h"

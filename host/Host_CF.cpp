@@ -21,9 +21,9 @@ enum : CFTypeID {
     kTypeUUID,
 };
 
-long sLiveObjects = 0;
-
 } // namespace
+
+long gCFLiveObjects = 0;
 
 struct HostCFObject {
     CFTypeID type = kTypeNone;
@@ -51,7 +51,7 @@ HostCFObject* NewObject(CFTypeID type)
 {
     auto* object = new HostCFObject;
     object->type = type;
-    ++sLiveObjects;
+    ++gCFLiveObjects;
     return object;
 }
 
@@ -117,7 +117,7 @@ void CFRelease(CFTypeRef cf)
         CFRelease(key);
         CFRelease(value);
     }
-    --sLiveObjects;
+    --gCFLiveObjects;
     delete object;
 }
 
@@ -406,4 +406,3 @@ Boolean HostCFUUIDBytesEqual(const CFUUIDBytes& a, CFUUIDRef b)
     return object && std::memcmp(a.bytes, object->uuid.bytes, sizeof a.bytes) == 0;
 }
 
-long HostCFLiveObjects() { return sLiveObjects; }

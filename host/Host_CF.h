@@ -120,6 +120,3 @@ CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef alloc, uint8_t byte0, ui
 CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid);
 Boolean HostCFUUIDBytesEqual(const CFUUIDBytes& a, CFUUIDRef b);
 
-// Number of objects created and not yet freed (constants excluded): lets
-// tests check that every property list handed out was released.
-long HostCFLiveObjects();

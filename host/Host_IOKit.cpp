@@ -6,8 +6,14 @@
 #include <vector>
 
 #include "Host_Registry.h"
+#include "Host_Seam_State.h"
 
 mach_port_t bootstrap_port = 0x103;
+
+const HostRegistryBackend* gRegistryBackend = nullptr;
+long gRegistryLiveHandles = 0;
+long gRegistryLivePlugIns = 0;
+long gRegistryLiveInterfaces = 0;
 
 namespace {
 
@@ -27,19 +33,17 @@ std::map<io_object_t, HostObject>& Objects()
     return *objects;
 }
 
-io_object_t sNextHandle = 0x1000;
-long sLivePlugIns = 0;
-long sLiveInterfaces = 0;
-const HostRegistryBackend* sBackend = nullptr;
+io_object_t gNextHandle = 0x1000;
 
-const HostRegistryBackend& Backend() { return sBackend ? *sBackend : HostLinuxRegistryBackend(); }
+const HostRegistryBackend& Backend() { return gRegistryBackend ? *gRegistryBackend : HostLinuxRegistryBackend(); }
 
 io_object_t NewHandle(HostObject object)
 {
-    io_object_t handle = sNextHandle++;
-    if (sNextHandle == 0)
-        sNextHandle = 0x1000;
+    io_object_t handle = gNextHandle++;
+    if (gNextHandle == 0)
+        gNextHandle = 0x1000;
     Objects()[handle] = std::move(object);
+    gRegistryLiveHandles = long(Objects().size());
     return handle;
 }
 
@@ -103,20 +107,16 @@ ULONG PlugInRelease(void* self)
     if (--plugIn->references > 0)
         return plugIn->references;
     delete plugIn;
-    --sLivePlugIns;
+    --gRegistryLivePlugIns;
     return 0;
 }
 
-IOCFPlugInInterface sPlugInTable = {nullptr, PlugInQueryInterface, PlugInAddRef, PlugInRelease};
+IOCFPlugInInterface gPlugInTable = {nullptr, PlugInQueryInterface, PlugInAddRef, PlugInRelease};
 
 } // namespace
 
-void HostSetRegistryBackend(const HostRegistryBackend* backend) { sBackend = backend; }
-void HostRegistryInterfaceCreated() { ++sLiveInterfaces; }
-void HostRegistryInterfaceDestroyed() { --sLiveInterfaces; }
-long HostRegistryLiveHandles() { return static_cast<long>(Objects().size()); }
-long HostRegistryLivePlugIns() { return sLivePlugIns; }
-long HostRegistryLiveInterfaces() { return sLiveInterfaces; }
+void HostRegistryInterfaceCreated() { ++gRegistryLiveInterfaces; }
+void HostRegistryInterfaceDestroyed() { --gRegistryLiveInterfaces; }
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t* masterPort)
 {
@@ -183,6 +183,7 @@ kern_return_t IOObjectRelease(io_object_t object)
     if (found == Objects().end())
         return kIOReturnBadArgument;
     Objects().erase(found);
+    gRegistryLiveHandles = long(Objects().size());
     return KERN_SUCCESS;
 }
 
@@ -232,8 +233,8 @@ kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef 
         return kIOReturnUnsupported;
     if (found->plugInResult != KERN_SUCCESS)
         return found->plugInResult;
-    auto* plugIn = new HostPlugIn{&sPlugInTable, 1, found};
-    ++sLivePlugIns;
+    auto* plugIn = new HostPlugIn{&gPlugInTable, 1, found};
+    ++gRegistryLivePlugIns;
     *theInterface = &plugIn->table;
     if (theScore)
         *theScore = 1;

@@ -132,9 +132,3 @@ kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef 
                                                 IOCFPlugInInterface*** theInterface, SInt32* theScore);
 kern_return_t IODestroyPlugInInterface(IOCFPlugInInterface** interface);
 
-// Number of registry handles (entries, iterators) not yet released, and of
-// plug-ins and device interfaces still alive: lets tests check that the
-// HID layer gives back everything it was handed.
-long HostRegistryLiveHandles();
-long HostRegistryLivePlugIns();
-long HostRegistryLiveInterfaces();

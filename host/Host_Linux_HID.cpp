@@ -179,7 +179,7 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface sInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
+IOHIDDeviceInterface gInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
                                         InterfaceOpen, InterfaceClose, InterfaceGetElementValue};
 
 // --- property lists
@@ -305,7 +305,7 @@ std::shared_ptr<HostRegistryEntry> NodeEntry(const char* devnode, const LinuxIde
     if (node->evdev) {
         entry->plugInResult = KERN_SUCCESS;
         entry->makeInterface = [node](IOHIDDeviceInterface*** iface) -> HRESULT {
-            auto* object = new LinuxInterfaceObject{&sInterfaceTable, 1, node, false};
+            auto* object = new LinuxInterfaceObject{&gInterfaceTable, 1, node, false};
             HostRegistryInterfaceCreated();
             *iface = &object->table;
             return S_OK;

@@ -45,11 +45,10 @@ struct HostRegistryBackend {
     std::function<kern_return_t(HostRegistryEntries& devices, bool& noIterator)> enumerate;
 };
 
-// Installs the registry behind the calls; null restores the Linux registry.
-// The backend must outlive its installation.
-void HostSetRegistryBackend(const HostRegistryBackend* backend);
+// The Linux registry: the one behind the calls unless a test has installed
+// another (gRegistryBackend, Host_Seam_State.h).
 const HostRegistryBackend& HostLinuxRegistryBackend();
 
-// Device interfaces count themselves for HostRegistryLiveInterfaces().
+// Device interfaces count themselves (gRegistryLiveInterfaces).
 void HostRegistryInterfaceCreated();
 void HostRegistryInterfaceDestroyed();

@@ -1,5 +1,7 @@
 #include "Host_Time.h"
 
+#include "Host_Seam_State.h"
+
 #include <chrono>
 
 namespace {
@@ -10,9 +12,9 @@ AbsoluteTime SteadyNow()
     return static_cast<AbsoluteTime>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
 }
 
-HostUpTimeSource gUpTimeSource = nullptr;
-
 } // namespace
+
+HostUpTimeSource gUpTimeSource = nullptr;
 
 AbsoluteTime UpTime()
 {
@@ -31,9 +33,4 @@ Duration AbsoluteDeltaToDuration(AbsoluteTime leftTime, AbsoluteTime rightTime)
     if (milliseconds < uint64_t(durationForever))
         return static_cast<Duration>(milliseconds);
     return durationForever;
-}
-
-void HostSetUpTimeSource(HostUpTimeSource source)
-{
-    gUpTimeSource = source;
 }

@@ -22,8 +22,3 @@ AbsoluteTime UpTime();
 // count: in microseconds while that fits, otherwise in milliseconds, and
 // durationForever beyond that. An interval that runs backwards gives 0.
 Duration AbsoluteDeltaToDuration(AbsoluteTime leftTime, AbsoluteTime rightTime);
-
-// Where UpTime reads the time. Null restores the real clock (steady_clock);
-// tests install their own to replay exact intervals.
-using HostUpTimeSource = AbsoluteTime (*)();
-void HostSetUpTimeSource(HostUpTimeSource source);

@@ -4,8 +4,6 @@
 
 #include "Host_Types.h"
 
-class QWindow;
-
 struct OpaqueWindowPtr;
 using WindowRef = OpaqueWindowPtr*;
 using WindowPtr = WindowRef;
@@ -26,10 +24,6 @@ struct Point {
     int16_t v;
     int16_t h;
 };
-
-// The surface a window's GL context draws into (a QWindow inside the window's
-// content area), or null for a window without one.
-QWindow* HostWindowSurface(WindowRef window);
 
 // A window's reference constant: the sprite window's record, or null for a
 // window without one.

@@ -13,6 +13,7 @@
 
 #include "Host_Files.h"
 #include "Host_GL_Hooks.h"
+#include "Host_Window_Surface.h"
 
 uint32_t Frame::At(int x, int y) const
 {

@@ -15,6 +15,7 @@
 #include "HID_Devices_Internal.h"
 #include "HID_Error_Handler.h"
 #include "Host_Fixture_Registry.h"
+#include "Host_Test_Seams.h"
 
 namespace hidtest {
 

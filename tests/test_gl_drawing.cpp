@@ -11,6 +11,7 @@
 #include "GL_Fixture.h"
 #include "GL_Text.h"
 #include "Host_Files.h"
+#include "Host_Test_Seams.h"
 #include "Host_Time.h"
 
 namespace {

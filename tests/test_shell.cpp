@@ -20,6 +20,7 @@
 #include "Config_File.h"
 #include "Host_Files.h"
 #include "Host_GL_Hooks.h"
+#include "Host_Window_Surface.h"
 #include "Input_Actions.h"
 #include "Sprite_Window.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "Host_Time.h"
+#include "Host_Test_Seams.h"
 #include "Sprite_Window.h"
 #include "Window_Fixture.h"
 

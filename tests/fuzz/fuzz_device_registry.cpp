@@ -7,6 +7,7 @@
 #include "HID_Devices_External.h"
 #include "Host_CF.h"
 #include "Host_Fixture_Registry.h"
+#include "Host_Test_Seams.h"
 
 namespace {
 

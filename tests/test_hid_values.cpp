@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "HID_Config_Utilities.h"
 #include "HID_Fixture.h"
 
 using namespace hidtest;
@@ -24,6 +25,26 @@ recElement RangedRecord(int32_t min, int32_t max)
     element.userMax = kDefaultUserMax;
     return element;
 }
+
+// A clock that moves half a second at each reading, so that waits measured
+// on the uptime clock take no real time.
+AbsoluteTime gSteppedNow = 0;
+AbsoluteTime SteppingClock()
+{
+    gSteppedNow += 500000000u;
+    return gSteppedNow;
+}
+
+constexpr AbsoluteTime kSecond = 1000000000u;
+
+struct SteppingClockInstalled {
+    SteppingClockInstalled()
+    {
+        gSteppedNow = 0;
+        HostSetUpTimeSource(SteppingClock);
+    }
+    ~SteppingClockInstalled() { HostSetUpTimeSource(nullptr); }
+};
 
 // ------------------------------------------------------------ reading
 
@@ -115,6 +136,28 @@ TEST_F(ElementValues, FoldingAppliesAlsoToAFailedRead)
     mSigned->max = -5;
     mState->valueResult = kIOReturnNotOpen;
     EXPECT_EQ(HIDGetElementValue(mDevice, mSigned), -6);
+}
+
+TEST_F(ElementValues, BindingWaitsTenSecondsOfTheUptimeClock)
+{
+    SteppingClockInstalled clock;
+    pRecDevice device = mDevice;
+    pRecElement element = mSigned;
+    EXPECT_FALSE(HIDConfigureAction(&device, &element, 10.0f));
+    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(element, nullptr);
+    EXPECT_GT(gSteppedNow, 10 * kSecond) << "gave up before its time";
+    EXPECT_LE(gSteppedNow, 11 * kSecond) << "went on waiting";
+
+    // A movement late in the wait is still taken.
+    gSteppedNow = 0;
+    mState->beforeRead = [](FixtureInterface& state, IOHIDElementCookie) {
+        if (gSteppedNow >= 9 * kSecond + kSecond / 2)
+            state.values[1] = 100;
+    };
+    EXPECT_TRUE(HIDConfigureAction(&device, &element, 10.0f));
+    EXPECT_EQ(device, mDevice);
+    EXPECT_EQ(element, mSigned);
 }
 
 TEST_F(ElementValues, BadArguments)

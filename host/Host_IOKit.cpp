@@ -99,23 +99,22 @@ HRESULT PlugInQueryInterface(void* self, REFIID iid, LPVOID* ppv)
     return plugIn->entry->makeInterface(reinterpret_cast<IOHIDDeviceInterface***>(ppv));
 }
 
-ULONG PlugInAddRef(void* self) { return ++PlugInOf(self)->references; }
+void PlugInGone() { --gRegistryLivePlugIns; }
 
-ULONG PlugInRelease(void* self)
-{
-    HostPlugIn* plugIn = PlugInOf(self);
-    if (--plugIn->references > 0)
-        return plugIn->references;
-    delete plugIn;
-    --gRegistryLivePlugIns;
-    return 0;
-}
+ULONG PlugInRelease(void* self) { return HostDropReference<HostPlugIn>(self, PlugInGone); }
 
-IOCFPlugInInterface gPlugInTable = {nullptr, PlugInQueryInterface, PlugInAddRef, PlugInRelease};
+IOCFPlugInInterface gPlugInTable = {nullptr, PlugInQueryInterface, HostAddReference<HostPlugIn>, PlugInRelease};
 
 } // namespace
 
 void HostRegistryInterfaceCreated() { ++gRegistryLiveInterfaces; }
+
+HRESULT HostNoOtherInterface(void*, REFIID, LPVOID* ppv)
+{
+    if (ppv)
+        *ppv = nullptr;
+    return E_NOINTERFACE;
+}
 void HostRegistryInterfaceDestroyed() { --gRegistryLiveInterfaces; }
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t* masterPort)

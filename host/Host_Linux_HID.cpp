@@ -126,23 +126,9 @@ struct LinuxInterfaceObject {
 
 LinuxInterfaceObject* ObjectOf(void* self) { return static_cast<LinuxInterfaceObject*>(self); }
 
-HRESULT InterfaceQuery(void*, REFIID, LPVOID* ppv)
-{
-    if (ppv)
-        *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG InterfaceAddRef(void* self) { return ++ObjectOf(self)->references; }
-
 ULONG InterfaceRelease(void* self)
 {
-    LinuxInterfaceObject* object = ObjectOf(self);
-    if (--object->references > 0)
-        return object->references;
-    delete object;
-    HostRegistryInterfaceDestroyed();
-    return 0;
+    return HostDropReference<LinuxInterfaceObject>(self, HostRegistryInterfaceDestroyed);
 }
 
 IOReturn InterfaceOpen(void* self, uint32_t)
@@ -179,8 +165,9 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface gInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
-                                        InterfaceOpen, InterfaceClose, InterfaceGetElementValue};
+IOHIDDeviceInterface gInterfaceTable = {nullptr,          HostNoOtherInterface, HostAddReference<LinuxInterfaceObject>,
+                                        InterfaceRelease, InterfaceOpen,        InterfaceClose,
+                                        InterfaceGetElementValue};
 
 // --- property lists
 

@@ -52,3 +52,29 @@ const HostRegistryBackend& HostLinuxRegistryBackend();
 // Device interfaces count themselves (gRegistryLiveInterfaces).
 void HostRegistryInterfaceCreated();
 void HostRegistryInterfaceDestroyed();
+
+// The objects handed out as the address of their function-table pointer
+// (plug-ins, device interfaces) are records that start with that pointer
+// (table) and go on with their reference count (references). These are the
+// table entries they share.
+
+// QueryInterface of an object that offers no other interface.
+HRESULT HostNoOtherInterface(void* self, REFIID iid, LPVOID* ppv);
+
+template <typename Object>
+ULONG HostAddReference(void* self)
+{
+    return ++static_cast<Object*>(self)->references;
+}
+
+// Drops one reference: the last deletes the object and calls gone.
+template <typename Object>
+ULONG HostDropReference(void* self, void (*gone)())
+{
+    auto* object = static_cast<Object*>(self);
+    if (--object->references > 0)
+        return object->references;
+    delete object;
+    gone();
+    return 0;
+}

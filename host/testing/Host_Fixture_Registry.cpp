@@ -17,25 +17,12 @@ struct FixtureInterfaceObject {
 
 FixtureInterfaceObject* ObjectOf(void* self) { return static_cast<FixtureInterfaceObject*>(self); }
 
-HRESULT InterfaceQuery(void*, REFIID, LPVOID* ppv)
-{
-    if (ppv)
-        *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG InterfaceAddRef(void* self) { return ++ObjectOf(self)->references; }
-
 ULONG InterfaceRelease(void* self)
 {
-    FixtureInterfaceObject* object = ObjectOf(self);
-    object->state->releases++;
-    const ULONG extra = object->state->releaseExtra;
-    if (--object->references > 0)
-        return object->references + extra;
-    delete object;
-    HostRegistryInterfaceDestroyed();
-    return extra;
+    FixtureInterface& state = *ObjectOf(self)->state;
+    state.releases++;
+    const ULONG extra = state.releaseExtra;
+    return HostDropReference<FixtureInterfaceObject>(self, HostRegistryInterfaceDestroyed) + extra;
 }
 
 IOReturn InterfaceOpen(void* self, uint32_t)
@@ -76,8 +63,9 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface gInterfaceTable = {nullptr,       InterfaceQuery, InterfaceAddRef,         InterfaceRelease,
-                                        InterfaceOpen, InterfaceClose, InterfaceGetElementValue};
+IOHIDDeviceInterface gInterfaceTable = {nullptr,          HostNoOtherInterface, HostAddReference<FixtureInterfaceObject>,
+                                        InterfaceRelease, InterfaceOpen,        InterfaceClose,
+                                        InterfaceGetElementValue};
 
 std::shared_ptr<HostRegistryEntry> PlainEntry(CFMutableDictionaryRef properties, kern_return_t result)
 {

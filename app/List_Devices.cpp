@@ -75,7 +75,7 @@ int ListDevices(FILE* out)
         std::fprintf(out, "  usage page 0x%02x usage 0x%02x: %s%s\n", unsigned(device->usagePage),
                      unsigned(device->usage), usageName[0] ? usageName : "-",
                      device->interface ? "" : "  (cannot be read: no permission)");
-        if (device->usagePage == kHIDPageSensor)
+        if (device->usagePage == kHIDPage_Sensor)
             std::fprintf(out, "  moves with the hand: never bound by moving a control\n");
         std::fprintf(out,
                      "  %d elements: %d inputs, %d outputs, %d features, %d collections; %d axes, %d buttons, "

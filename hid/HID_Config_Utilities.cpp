@@ -42,7 +42,9 @@ pRecDevice FindDevice(Match match)
 
 Boolean HIDCanConfigureElement(pRecDevice pDevice, pRecElement pElement)
 {
-    return pDevice && pElement && pDevice->usagePage != kHIDPageSensor && pElement->usagePage != kHIDPageSensor &&
+    // Motion sensors (accelerometers, gyroscopes) move with the hand that
+    // holds the device, never on purpose.
+    return pDevice && pElement && pDevice->usagePage != kHIDPage_Sensor && pElement->usagePage != kHIDPage_Sensor &&
            pElement->min < pElement->max;
 }
 

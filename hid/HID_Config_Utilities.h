@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "HID_Devices_External.h"
+#include "Host_HID_Usages.h"
 #include "Host_Types.h"
 
 // Share of an element's logical range, in percent, its value must move by.
@@ -23,10 +24,6 @@ struct recSaveHID {
     UInt32 cookie;
 };
 constexpr int32_t kSaveHIDBytes = 36;
-
-// Usage page of motion sensors (accelerometers, gyroscopes): their elements
-// move with the hand that holds the device, never on purpose.
-constexpr int32_t kHIDPageSensor = 0x20;
 
 // Whether binding by movement may take the element: not one of a motion
 // sensor nor a motion axis of another device (a Wii Nunchuk's accelerometer

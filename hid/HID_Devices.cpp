@@ -9,6 +9,7 @@
 #include "HID_Devices_Internal.h"
 #include "HID_Error_Handler.h"
 #include "HID_Name_Lookup.h"
+#include "Host_HID_Usages.h"
 
 pRecDevice gpDeviceList = nullptr;
 UInt32 gNumDevices = 0;
@@ -16,16 +17,6 @@ pRecDevice gCurrentGetDevice = nullptr;
 Boolean gfAddAsChild = true;
 
 namespace {
-
-// Generic Desktop usages that the element table counts.
-constexpr int32_t kUsagePageGenericDesktop = 0x01;
-constexpr int32_t kUsagePageButton = 0x09;
-constexpr int32_t kUsageX = 0x30;
-constexpr int32_t kUsageRz = 0x35;
-constexpr int32_t kUsageSlider = 0x36;
-constexpr int32_t kUsageDial = 0x37;
-constexpr int32_t kUsageWheel = 0x38;
-constexpr int32_t kUsageHatswitch = 0x39;
 
 // Reads a number property into a 32-bit field; the field keeps its value
 // when the key is missing or the value does not convert. False only for a
@@ -299,24 +290,24 @@ void HIDAddElement(CFTypeRef refElement, pRecElement* ppElementCurrent)
         pElement = allocate();
     } else if (usagePage == 0 || usage == 0) {
         HIDReportError("CFNumberGetValue error when getting value for refUsage or refUsagePage.");
-    } else if (usagePage == kUsagePageGenericDesktop) {
+    } else if (usagePage == kHIDPage_GenericDesktop) {
         int32_t* counter = nullptr;
-        if (usage >= kUsageX && usage <= kUsageRz)
+        if (usage >= kHIDUsage_GD_X && usage <= kHIDUsage_GD_Rz)
             counter = &pDevice->axis;
-        else if (usage == kUsageSlider)
+        else if (usage == kHIDUsage_GD_Slider)
             counter = &pDevice->sliders;
-        else if (usage == kUsageDial)
+        else if (usage == kHIDUsage_GD_Dial)
             counter = &pDevice->dials;
-        else if (usage == kUsageWheel)
+        else if (usage == kHIDUsage_GD_Wheel)
             counter = &pDevice->wheels;
-        else if (usage == kUsageHatswitch)
+        else if (usage == kHIDUsage_GD_Hatswitch)
             counter = &pDevice->hats;
         if (counter) {
             pElement = allocate();
             if (pElement)
                 ++*counter;
         }
-    } else if (usagePage == kUsagePageButton) {
+    } else if (usagePage == kHIDPage_Button) {
         pElement = allocate();
         if (pElement)
             ++pDevice->buttons;

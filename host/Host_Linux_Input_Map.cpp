@@ -317,15 +317,15 @@ std::string AxisName(unsigned int code)
 std::pair<int32_t, int32_t> AxisUsage(unsigned int code)
 {
     if (code <= ABS_WHEEL)
-        return {kLinuxPageGenericDesktop, int32_t(0x30 + code)};
+        return {kHIDPage_GenericDesktop, int32_t(kHIDUsage_GD_X + code)};
     switch (code) {
-    case ABS_GAS: return {kLinuxPageSimulation, 0xC4};
-    case ABS_BRAKE: return {kLinuxPageSimulation, 0xC5};
-    case ABS_PRESSURE: return {kLinuxPageDigitizer, 0x30};
-    case ABS_TILT_X: return {kLinuxPageDigitizer, 0x3D};
-    case ABS_TILT_Y: return {kLinuxPageDigitizer, 0x3E};
-    case ABS_TOOL_WIDTH: return {kLinuxPageDigitizer, 0x48};
-    case ABS_VOLUME: return {kLinuxPageConsumer, 0xE0};
+    case ABS_GAS: return {kHIDPage_Simulation, kHIDUsage_Sim_Accelerator};
+    case ABS_BRAKE: return {kHIDPage_Simulation, kHIDUsage_Sim_Brake};
+    case ABS_PRESSURE: return {kHIDPage_Digitizer, kHIDUsage_Dig_TipPressure};
+    case ABS_TILT_X: return {kHIDPage_Digitizer, kHIDUsage_Dig_XTilt};
+    case ABS_TILT_Y: return {kHIDPage_Digitizer, kHIDUsage_Dig_YTilt};
+    case ABS_TOOL_WIDTH: return {kHIDPage_Digitizer, kHIDUsage_Dig_Width};
+    case ABS_VOLUME: return {kHIDPage_Consumer, kHIDUsage_Csmr_Volume};
     default: return {kLinuxPageAxis, int32_t(code)};
     }
 }
@@ -344,9 +344,9 @@ bool IsHatPair(libevdev* evdev, unsigned int xCode)
 std::pair<int32_t, int32_t> UsageOfKey(unsigned int code)
 {
     if (int32_t usage = UsageIn(kKeyboardUsages, std::size(kKeyboardUsages), code))
-        return {kLinuxPageKeyboard, usage};
+        return {kHIDPage_KeyboardOrKeypad, usage};
     if (int32_t usage = UsageIn(kConsumerUsages, std::size(kConsumerUsages), code))
-        return {kLinuxPageConsumer, usage};
+        return {kHIDPage_Consumer, usage};
     return {kLinuxPageKey, int32_t(code)};
 }
 
@@ -365,7 +365,7 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
         if (hatCode && libevdev_has_event_code(evdev, EV_ABS, pairX) &&
             libevdev_has_event_code(evdev, EV_ABS, pairX + 1) && IsHatPair(evdev, pairX)) {
             if (code == pairX) {
-                LinuxElementInfo hat{kLinuxMisc, kLinuxPageGenericDesktop, 0x39, 0, 7, false, true, "", {}};
+                LinuxElementInfo hat{kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, kHIDUsage_GD_Hatswitch, 0, 7, false, true, "", {}};
                 hat.name = "Hat Switch " + std::to_string((code - ABS_HAT0X) / 2);
                 hat.source = {LinuxSource::kHat, code};
                 elements.push_back(hat);
@@ -374,14 +374,14 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
         }
         const input_absinfo* info = libevdev_get_abs_info(evdev, code);
         auto [page, usage] = AxisUsage(code);
-        std::string name = page == kLinuxPageGenericDesktop ? "" : AxisName(code);
+        std::string name = page == kHIDPage_GenericDesktop ? "" : AxisName(code);
         if (handMotion && code >= ABS_RX && code <= ABS_RZ) {
             // The Sensor page's acceleration axes X, Y, Z.
-            page = kLinuxPageSensor;
-            usage = int32_t(0x453 + code - ABS_RX);
+            page = kHIDPage_Sensor;
+            usage = int32_t(kHIDUsage_Snsr_AccelerationX + code - ABS_RX);
             name = std::string("Motion ") + char('X' + code - ABS_RX);
         }
-        elements.push_back({kLinuxMisc, page, usage, info ? info->minimum : 0, info ? info->maximum : 0, false, false,
+        elements.push_back({kIOHIDElementTypeInput_Misc, page, usage, info ? info->minimum : 0, info ? info->maximum : 0, false, false,
                             name, {LinuxSource::kAbsolute, code}});
     }
     for (unsigned int code = REL_X; code <= REL_WHEEL; ++code) {
@@ -389,25 +389,25 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
             continue;
         int32_t usage = 0;
         if (code <= REL_RZ)
-            usage = int32_t(0x30 + code);
+            usage = int32_t(kHIDUsage_GD_X + code);
         else if (code == REL_DIAL)
-            usage = 0x37;
+            usage = kHIDUsage_GD_Dial;
         else if (code == REL_WHEEL)
-            usage = 0x38;
+            usage = kHIDUsage_GD_Wheel;
         if (usage)
-            elements.push_back({kLinuxMisc, kLinuxPageGenericDesktop, usage, -127, 127, true, false, "",
+            elements.push_back({kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, usage, -127, 127, true, false, "",
                                 {LinuxSource::kRelative, code}});
     }
     int32_t button = 1;
     for (unsigned int code = BTN_MISC; code <= KEY_MAX; ++code)
         if (IsButtonCode(code) && libevdev_has_event_code(evdev, EV_KEY, code))
-            elements.push_back({kLinuxButton, kLinuxPageButton, button++, 0, 1, false, false, KeyName(code),
+            elements.push_back({kIOHIDElementTypeInput_Button, kHIDPage_Button, button++, 0, 1, false, false, KeyName(code),
                                 {LinuxSource::kKey, code}});
     for (unsigned int code = 1; code <= KEY_MAX; ++code) {
         if (IsButtonCode(code) || !libevdev_has_event_code(evdev, EV_KEY, code))
             continue;
         const auto [page, usage] = UsageOfKey(code);
-        elements.push_back({kLinuxButton, page, usage, 0, 1, false, false, KeyName(code), {LinuxSource::kKey, code}});
+        elements.push_back({kIOHIDElementTypeInput_Button, page, usage, 0, 1, false, false, KeyName(code), {LinuxSource::kKey, code}});
     }
     return elements;
 }
@@ -525,25 +525,25 @@ LinuxIdentity LinuxNodeIdentity(udev_device* node)
         std::pair<int32_t, int32_t> usage;
         const char* name;
     };
-    Kind kind{{kLinuxPageGenericDesktop, 0x80}, "System Control"}; // lid and other switches
+    Kind kind{{kHIDPage_GenericDesktop, kHIDUsage_GD_SystemControl}, "System Control"}; // lid and other switches
     if (identity.motionSensor)
-        kind = {{kLinuxPageSensor, 0x70}, "Motion Sensor"};
+        kind = {{kHIDPage_Sensor, kHIDUsage_Snsr_Motion}, "Motion Sensor"};
     else if (identity.gameController && MaskHas(keys, BTN_GAMEPAD))
-        kind = {{kLinuxPageGenericDesktop, 0x05}, "Game Pad"};
+        kind = {{kHIDPage_GenericDesktop, kHIDUsage_GD_GamePad}, "Game Pad"};
     else if (identity.gameController)
-        kind = {{kLinuxPageGenericDesktop, 0x04}, "Joystick"};
+        kind = {{kHIDPage_GenericDesktop, kHIDUsage_GD_Joystick}, "Joystick"};
     else if (Flagged(node, "ID_INPUT_TOUCHPAD"))
-        kind = {{kLinuxPageDigitizer, 0x05}, "Touch Pad"};
+        kind = {{kHIDPage_Digitizer, kHIDUsage_Dig_TouchPad}, "Touch Pad"};
     else if (Flagged(node, "ID_INPUT_TOUCHSCREEN"))
-        kind = {{kLinuxPageDigitizer, 0x04}, "Touch Screen"};
+        kind = {{kHIDPage_Digitizer, kHIDUsage_Dig_TouchScreen}, "Touch Screen"};
     else if (Flagged(node, "ID_INPUT_TABLET"))
-        kind = {{kLinuxPageDigitizer, 0x02}, "Pen"};
+        kind = {{kHIDPage_Digitizer, kHIDUsage_Dig_Pen}, "Pen"};
     else if (Flagged(node, "ID_INPUT_MOUSE") || Flagged(node, "ID_INPUT_POINTINGSTICK"))
-        kind = {{kLinuxPageGenericDesktop, 0x02}, "Mouse"};
+        kind = {{kHIDPage_GenericDesktop, kHIDUsage_GD_Mouse}, "Mouse"};
     else if (Flagged(node, "ID_INPUT_KEYBOARD"))
-        kind = {{kLinuxPageGenericDesktop, 0x06}, "Keyboard"};
+        kind = {{kHIDPage_GenericDesktop, kHIDUsage_GD_Keyboard}, "Keyboard"};
     else if (Flagged(node, "ID_INPUT_KEY"))
-        kind = {{kLinuxPageConsumer, 0x01}, "Consumer Control"}; // media keys, power button
+        kind = {{kHIDPage_Consumer, kHIDUsage_Csmr_ConsumerControl}, "Consumer Control"}; // media keys, power button
     identity.usage = kind.usage;
     identity.kind = kind.name;
     return identity;

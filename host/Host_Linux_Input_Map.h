@@ -9,22 +9,15 @@
 #include <utility>
 #include <vector>
 
-// Usage pages of the elements and devices made here. The two vendor-defined
-// pages hold what the HID tables have no usage for: absolute axes by their
-// kernel code (extra hat pairs, ABS_MISC, unnamed codes) and keys by theirs.
-constexpr int32_t kLinuxPageGenericDesktop = 0x01;
-constexpr int32_t kLinuxPageSimulation = 0x02;
-constexpr int32_t kLinuxPageKeyboard = 0x07;
-constexpr int32_t kLinuxPageButton = 0x09;
-constexpr int32_t kLinuxPageConsumer = 0x0C;
-constexpr int32_t kLinuxPageDigitizer = 0x0D;
-constexpr int32_t kLinuxPageSensor = 0x20;
+#include "Host_HID_Usages.h"
+#include "Host_IOKit.h"
+
+// Usage pages of the elements and devices made here: those of the HID tables
+// (Host_HID_Usages.h), and two vendor-defined pages for what the tables have
+// no usage for: absolute axes by their kernel code (extra hat pairs,
+// ABS_MISC, unnamed codes) and keys by theirs.
 constexpr int32_t kLinuxPageAxis = 0xFF00;
 constexpr int32_t kLinuxPageKey = 0xFF01;
-
-// Element types as the registry gives them.
-constexpr int32_t kLinuxMisc = 1;
-constexpr int32_t kLinuxButton = 2;
 
 // What an element reads on the node.
 enum class LinuxSource { kAbsolute, kRelative, kKey, kHat };

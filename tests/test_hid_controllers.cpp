@@ -319,7 +319,7 @@ TEST_F(ControllerIdentity, SiblingNodesAndPadsOnOneReceiverHaveTheirOwnPlaces)
     }
     EXPECT_EQ(touchpad->usagePage, 0x0D) << "a touch pad";
     EXPECT_EQ(touchpad->usage, 0x05);
-    EXPECT_EQ(motion->usagePage, kHIDPageSensor);
+    EXPECT_EQ(motion->usagePage, kHIDPage_Sensor);
     EXPECT_EQ(pad->usagePage, 1);
     EXPECT_EQ(pad->usage, 5);
     // Bus 2, ports 1 and 3, interfaces 0 and 2.
@@ -512,7 +512,7 @@ TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
     const std::vector<std::string> nodes = bed.Add(wii);
     Build(false);
     pRecDevice accelerometer = DeviceOf({wii}, 0, 0);
-    EXPECT_EQ(accelerometer->usagePage, kHIDPageSensor);
+    EXPECT_EQ(accelerometer->usagePage, kHIDPage_Sensor);
     EXPECT_STREQ(accelerometer->product, "Nintendo Wii Remote Accelerometer");
     bed.Play(nodes, {{{0, EV_ABS, ABS_RX, 400}, 0.2}, {{2, EV_KEY, BTN_A, 1}, 0.5}});
     pRecDevice bound = nullptr;
@@ -520,7 +520,7 @@ TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
     ASSERT_TRUE(HIDConfigureAction(&bound, &element, 5.0f));
     EXPECT_EQ(bound, DeviceOf({wii}, 0, 2));
     EXPECT_STREQ(element->name, "South Button (A, Cross)");
-    EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, kHIDPageSensor, 0x453)), 400);
+    EXPECT_EQ(HIDGetElementValue(accelerometer, ElementWithUsage(accelerometer, kHIDPage_Sensor, 0x453)), 400);
     HIDReleaseDeviceList();
 
     // The Nunchuk's accelerometer shares its node with the stick and C and Z:
@@ -529,7 +529,7 @@ TEST_F(BindingByMovement, AWiiRemotesAccelerometerIsAMotionSensor)
     const std::vector<std::string> secondNodes = second.Add(wii);
     Build(false);
     pRecDevice nunchuk = DeviceOf({wii}, 0, 3);
-    pRecElement tilt = ElementWithUsage(nunchuk, kHIDPageSensor, 0x453);
+    pRecElement tilt = ElementWithUsage(nunchuk, kHIDPage_Sensor, 0x453);
     ASSERT_NE(tilt, nullptr) << "listed as what it is";
     EXPECT_STREQ(tilt->name, "Motion X");
     second.Play(secondNodes, {{{3, EV_ABS, ABS_RX, -450}, 0.2}, {{3, EV_ABS, ABS_HAT0X, 100}, 0.5}});

@@ -632,22 +632,9 @@ Device At(Device device, const std::string& place)
     return device;
 }
 
-Testbed::Testbed() : testbed_(umockdev_testbed_new())
-{
-    char pattern[] = "/tmp/stardrift-controllers-XXXXXX";
-    if (!mkdtemp(pattern))
-        throw std::runtime_error("no scratch folder");
-    scratch_ = pattern;
-}
+Testbed::Testbed() : testbed_(umockdev_testbed_new()) {}
 
-Testbed::~Testbed()
-{
-    g_object_unref(testbed_);
-    for (size_t i = 0; i < added_.size(); ++i)
-        std::remove((scratch_ + "/" + std::to_string(i) + ".ioctl").c_str());
-    std::remove((scratch_ + "/events.evemu").c_str());
-    rmdir(scratch_.c_str());
-}
+Testbed::~Testbed() { g_object_unref(testbed_); }
 
 std::vector<std::string> Testbed::Add(const Device& device)
 {
@@ -740,7 +727,7 @@ std::vector<std::string> Testbed::Add(const Device& device)
         eventLines.push_back("E: DEVNAME=" + devnode);
         describe(event, eventLines);
 
-        const std::string script = scratch_ + "/" + std::to_string(added_.size()) + ".ioctl";
+        const std::string script = scratch_ / (std::to_string(added_.size()) + ".ioctl");
         std::ofstream(script) << IoctlScript(devnode, node, bus, device, phys, uniq);
         added_.push_back({devnode, std::find(node.classes.begin(), node.classes.end(), "ID_INPUT_JOYSTICK") !=
                                        node.classes.end()});
@@ -761,7 +748,7 @@ std::vector<std::string> Testbed::Add(const Device& device)
     if (!umockdev_testbed_add_from_string(testbed_, cleaned.c_str(), &error))
         throw std::runtime_error(error->message);
     for (size_t i = added_.size() - nodes.size(); i < added_.size(); ++i) {
-        const std::string script = scratch_ + "/" + std::to_string(i) + ".ioctl";
+        const std::string script = scratch_ / (std::to_string(i) + ".ioctl");
         if (!umockdev_testbed_load_ioctl(testbed_, added_[i].devnode.c_str(), script.c_str(), &error))
             throw std::runtime_error(error->message);
     }
@@ -794,7 +781,7 @@ void Testbed::Play(const std::vector<std::string>& nodes, const std::vector<std:
         if (std::find(played_.begin(), played_.end(), devnode) != played_.end())
             throw std::logic_error("events for " + devnode + " were played already");
         played_.push_back(devnode);
-        const std::string path = scratch_ + "/events.evemu";
+        const std::string path = scratch_ / "events.evemu";
         std::ofstream(path) << script;
         GError* error = nullptr;
         if (!umockdev_testbed_load_evemu_events(testbed_, devnode.c_str(), path.c_str(), &error))

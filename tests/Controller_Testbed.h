@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "Test_Support.h"
+
 namespace controllers {
 
 struct Axis {
@@ -95,7 +97,7 @@ private:
         bool joystick;
     };
     UMockdevTestbed* testbed_;
-    std::string scratch_;
+    TemporaryFolder scratch_{"stardrift-controllers"};
     std::vector<Added> added_;
     std::vector<std::string> written_; // sysfs paths already described
     std::vector<std::string> played_;  // nodes that have had their events

@@ -21,6 +21,7 @@
 #include "Input_Actions.h"
 #include "Input_Fixture.h"
 #include "Sprite_Window.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ protected:
     // primaryUsagePage: that of the fixture pad (0x20 makes it a motion sensor).
     void Start(bool withDevices, int64_t primaryUsagePage = 1)
     {
-        folder = std::filesystem::temp_directory_path() / ("stardrift-config-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
+        folder.Enter();
         // An empty bindings file: every action starts unbound (with none at
         // all, a first start would bind the demo keys).
         std::ofstream(kConfigFileName, std::ios::binary);
@@ -67,15 +65,13 @@ protected:
         StopApplication();
         HostSetFileChooser(nullptr);
         FixtureRegistryRemove();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(folder);
     }
     static OSStatus Click(const char (&command)[5]) { return HostSendWindowCommand(gConfigWindow, FourCC(command)); }
     static OSStatus Press(UInt32 keyCode, unsigned char charCode)
     {
         return HostSendKeyEvent(gConfigWindow, true, keyCode, charCode);
     }
-    std::filesystem::path folder, previous;
+    TemporaryFolder folder{"stardrift-config"};
     WindowRef sprite = nullptr;
 };
 

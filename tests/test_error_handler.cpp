@@ -4,6 +4,7 @@
 
 #include "Error_Handler.h"
 #include "HID_Error_Handler.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -41,16 +42,16 @@ TEST(CStrToPStr, EmptyTextHasLengthZero)
 
 TEST(ReportError, WritesMessageAndNewlineToStandardError)
 {
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     ReportError("Could not create context");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not create context\n");
+    EXPECT_EQ(CapturedStderr(), "Could not create context\n");
 }
 
 TEST(ReportError, LongMessageIsCutButKeepsItsLineEnd)
 {
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     ReportError(std::string(1000, 'm').c_str());
-    const std::string printed = testing::internal::GetCapturedStderr();
+    const std::string printed = CapturedStderr();
     ASSERT_EQ(printed.size(), 255u);
     EXPECT_EQ(printed.back(), '\n');
     EXPECT_EQ(printed.substr(0, 254), std::string(254, 'm'));
@@ -58,13 +59,13 @@ TEST(ReportError, LongMessageIsCutButKeepsItsLineEnd)
 
 TEST(HIDReportError, ShowsNothing)
 {
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     testing::internal::CaptureStdout();
     HIDReportErrorNum("IOObjectRelease error with hidObjectIterator.", -536870206);
     HIDReportErrorNum(std::string(600, 'z').c_str(), 1);
     HIDReportError("Failed to create device interface.");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(CapturedStderr(), "");
 }
 
 } // namespace

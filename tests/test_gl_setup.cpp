@@ -9,6 +9,7 @@
 #include "GL_Fixture.h"
 #include "GL_Setup.h"
 #include "Host_GL_Hooks.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -90,9 +91,9 @@ protected:
     std::string Build(structGLWindowInfo* info, OSStatus* result, AGLContext share = nullptr,
                       AGLContext* into = nullptr)
     {
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         *result = BuildGLFromWindow(window, into ? into : &context, info, share);
-        return testing::internal::GetCapturedStderr();
+        return CapturedStderr();
     }
 
     WindowRef window = nullptr;
@@ -190,9 +191,9 @@ TEST_F(GLSetup, AFailedRendererQueryIsReported)
     UseDisplays({broken});
     SInt32 vram = 0, texture = 0;
     GLint depth = 0;
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_FALSE(CheckRenderer(Device(0), &vram, &texture, &depth, false));
-    const std::string reported = testing::internal::GetCapturedStderr();
+    const std::string reported = CapturedStderr();
     EXPECT_NE(reported.find("aglQueryRendererInfo error\n"), std::string::npos) << reported;
 }
 
@@ -214,9 +215,9 @@ TEST_F(GLSetup, NullArgumentsAreRefused)
 {
     structGLWindowInfo info = Request(true, true);
     EXPECT_EQ(BuildGLFromWindow(nullptr, &context, &info, nullptr), paramErr);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(BuildGLonWindow(window, &context, nullptr, nullptr), paramErr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "NULL parameter passed to BuildGLonDrawable.\n");
+    EXPECT_EQ(CapturedStderr(), "NULL parameter passed to BuildGLonDrawable.\n");
     EXPECT_EQ(context, nullptr);
 }
 
@@ -308,9 +309,9 @@ TEST_F(GLSetup, WithOnlyASoftwareRendererTheWindowIsDrawnAllTheSameAndThatIsSaid
     UseDisplays({Display(global, {Software(0)})});
     recWindow* record = NewTestRecord(0, 0);
     SetWRefCon(window, record);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(BuildGLForWindow(window), noErr);
-    std::string reported = testing::internal::GetCapturedStderr();
+    std::string reported = CapturedStderr();
     EXPECT_EQ(reported, "Renderer check failed\n"
                         "No hardware-accelerated OpenGL renderer: drawing with the software renderer\n");
     ASSERT_NE(record->aglContext, nullptr);
@@ -320,9 +321,9 @@ TEST_F(GLSetup, WithOnlyASoftwareRendererTheWindowIsDrawnAllTheSameAndThatIsSaid
 
     DisposeGLForWindow(window);
     SetWRefCon(window, record);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(BuildGLForWindow(window), noErr);
-    reported = testing::internal::GetCapturedStderr();
+    reported = CapturedStderr();
     EXPECT_EQ(reported, "Renderer check failed\n") << "the fallback is announced once";
     EXPECT_NE(record->aglContext, nullptr);
 }
@@ -332,9 +333,9 @@ TEST_F(GLSetup, WithAnAcceleratedRendererTheRequestIsKept)
     UseDisplays({Display(global, {Software(0), Accelerated(0)})});
     recWindow* record = NewTestRecord(0, 0);
     SetWRefCon(window, record);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(BuildGLForWindow(window), noErr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(CapturedStderr(), "");
     ASSERT_NE(record->aglContext, nullptr);
     EXPECT_TRUE(record->glInfo.fAcceleratedMust);
     EXPECT_EQ(record->glInfo.aglAttributes[2], AGL_ACCELERATED);
@@ -345,16 +346,16 @@ TEST_F(GLSetup, WithAnAcceleratedRendererTheRequestIsKept)
 
 TEST_F(GLSetup, ErrorReportsTakeOnePendingError)
 {
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(aglReportError(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(CapturedStderr(), "");
 
     aglSetCurrentContext(nullptr);
     EXPECT_FALSE(aglSwapBuffers(nullptr));
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(aglReportError(), AGL_BAD_CONTEXT);
     EXPECT_EQ(aglReportError(), 0) << "read and cleared";
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "invalid context\n");
+    EXPECT_EQ(CapturedStderr(), "invalid context\n");
 
     UseDisplays({Display(global)});
     structGLWindowInfo info = Request(true, true);
@@ -362,10 +363,10 @@ TEST_F(GLSetup, ErrorReportsTakeOnePendingError)
     Build(&info, &result);
     ASSERT_NE(context, nullptr);
     glEnable(0x1234);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(glReportError(), GL_INVALID_ENUM);
     EXPECT_EQ(glReportError(), GL_NO_ERROR);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "invalid enumerant\n");
+    EXPECT_EQ(CapturedStderr(), "invalid enumerant\n");
 }
 
 TEST(RendererNames, SoftwareRenderersAreKnownByName)

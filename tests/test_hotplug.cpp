@@ -29,6 +29,7 @@
 #include "Input_Actions.h"
 #include "Input_Fixture.h"
 #include "Shell_Command.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -180,10 +181,7 @@ protected:
         ASSERT_TRUE(umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(),
                                                 &error))
             << error->message;
-        folder = std::filesystem::temp_directory_path() / ("stardrift-hotplug-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
+        folder.Enter();
     }
     void Start()
     {
@@ -208,8 +206,6 @@ protected:
     {
         Stop();
         HostSetFileChooser(nullptr);
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(folder);
         if (testbed)
             g_object_unref(testbed);
     }
@@ -246,7 +242,7 @@ protected:
     static bool ThrustBound() { return IsDeviceBound(actionArray[kActionThrust]); }
 
     UMockdevTestbed* testbed = nullptr;
-    std::filesystem::path folder, previous;
+    TemporaryFolder folder{"stardrift-hotplug"};
     bool running = false;
     int pluggings = 0;
     Clock::time_point ueventSent;

@@ -4,31 +4,20 @@
 
 #include "App_Shell.h"
 #include "HID_Devices_External.h"
+#include "HID_Fixture.h"
 
-namespace {
-
-CFMutableDictionaryRef Element(int32_t type, int32_t page, int32_t usage, IOHIDElementCookie cookie, int32_t min,
-                               int32_t max)
-{
-    return FixtureDictionary({{"Type", FixtureNumber(type)},
-                              {"UsagePage", FixtureNumber(page)},
-                              {"Usage", FixtureNumber(usage)},
-                              {"ElementCookie", FixtureNumber(cookie)},
-                              {"Min", FixtureNumber(min)},
-                              {"Max", FixtureNumber(max)}});
-}
-
-} // namespace
+using hidtest::Element;
+using hidtest::Ranged;
 
 FixtureDevice FixturePad(int32_t vendorID, int32_t productID, int32_t locationID, const char* product)
 {
-    CFMutableDictionaryRef collection = Element(kIOHIDElementTypeCollection, 1, 5, kPadCollection, 0, 0);
+    CFMutableDictionaryRef collection = Ranged(Element(kIOHIDElementTypeCollection, 1, 5, kPadCollection), 0, 0);
     FixtureSet(collection, "Elements",
-               FixtureArray({Element(kIOHIDElementTypeInput_Misc, 1, 0x30, kPadX, 0, 255),
-                             Element(kIOHIDElementTypeInput_Misc, 1, 0x31, kPadY, 0, 255),
-                             Element(kIOHIDElementTypeInput_Button, 9, 1, kPadButton1, 0, 1),
-                             Element(kIOHIDElementTypeInput_Button, 9, 2, kPadButton2, 0, 1),
-                             Element(kIOHIDElementTypeInput_Misc, 1, 0x32, kPadZ, 0, 1023)}));
+               FixtureArray({Ranged(Element(kIOHIDElementTypeInput_Misc, 1, 0x30, kPadX), 0, 255),
+                             Ranged(Element(kIOHIDElementTypeInput_Misc, 1, 0x31, kPadY), 0, 255),
+                             Ranged(Element(kIOHIDElementTypeInput_Button, 9, 1, kPadButton1), 0, 1),
+                             Ranged(Element(kIOHIDElementTypeInput_Button, 9, 2, kPadButton2), 0, 1),
+                             Ranged(Element(kIOHIDElementTypeInput_Misc, 1, 0x32, kPadZ), 0, 1023)}));
     FixtureDevice device;
     device.properties = FixtureDictionary({{"Transport", FixtureString("USB")},
                                            {"VendorID", FixtureNumber(vendorID)},

@@ -7,6 +7,21 @@ namespace {
 
 enum class Evaluation { kTaken, kNoneTaken, kQueryFailed };
 
+// Calls visit for each renderer of the list in order, with whether it is
+// accelerated.
+template <typename Visit>
+void WalkRenderers(AGLRendererInfo head, Visit visit)
+{
+    for (AGLRendererInfo info = head; info;) {
+        GLint accelerated = 0;
+        aglDescribeRenderer(info, AGL_ACCELERATED, &accelerated);
+        aglReportError();
+        visit(info, accelerated != 0);
+        info = aglNextRendererInfo(info);
+        aglReportError();
+    }
+}
+
 // The renderers of one device: whether any is accelerated, then the candidate
 // with the most video memory (a later one on equal memory), which must hold
 // at least the requested memory.
@@ -19,36 +34,22 @@ Evaluation EvaluateDevice(GDHandle hGD, SInt32 requested, SInt32* pLargest, GLin
         return Evaluation::kQueryFailed;
     }
     bool anyAccelerated = false;
-    for (AGLRendererInfo info = head; info;) {
-        GLint accelerated = 0;
-        aglDescribeRenderer(info, AGL_ACCELERATED, &accelerated);
-        aglReportError();
-        if (accelerated)
-            anyAccelerated = true;
-        info = aglNextRendererInfo(info);
-        aglReportError();
-    }
+    WalkRenderers(head, [&](AGLRendererInfo, bool accelerated) { anyAccelerated = anyAccelerated || accelerated; });
     bool taken = false;
     SInt32 largest = 0;
-    for (AGLRendererInfo info = head; info;) {
-        GLint accelerated = 0;
-        aglDescribeRenderer(info, AGL_ACCELERATED, &accelerated);
+    WalkRenderers(head, [&](AGLRendererInfo info, bool accelerated) {
+        if (!((anyAccelerated && accelerated) || (!anyAccelerated && !fAccelMust)))
+            return;
+        GLint memory = 0;
+        aglDescribeRenderer(info, AGL_VIDEO_MEMORY, &memory);
         aglReportError();
-        const bool candidate = (anyAccelerated && accelerated) || (!anyAccelerated && !fAccelMust);
-        if (candidate) {
-            GLint memory = 0;
-            aglDescribeRenderer(info, AGL_VIDEO_MEMORY, &memory);
+        if (memory >= requested && memory >= largest) {
+            aglDescribeRenderer(info, AGL_DEPTH_MODES, pDepthSizeSupport);
             aglReportError();
-            if (memory >= requested && memory >= largest) {
-                aglDescribeRenderer(info, AGL_DEPTH_MODES, pDepthSizeSupport);
-                aglReportError();
-                largest = memory;
-                taken = true;
-            }
+            largest = memory;
+            taken = true;
         }
-        info = aglNextRendererInfo(info);
-        aglReportError();
-    }
+    });
     aglDestroyRendererInfo(head);
     *pLargest = largest;
     return taken ? Evaluation::kTaken : Evaluation::kNoneTaken;

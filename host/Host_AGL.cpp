@@ -22,13 +22,8 @@
 #include <vector>
 
 #include "Host_GL_Format.h"
-#include "Host_GL_Hooks.h"
+#include "Host_Seam_State.h"
 #include "Host_Window_Surface.h"
-
-struct AGLPixelFormatRec {
-    QSurfaceFormat format;
-    int32_t deviceCount;
-};
 
 struct AGLContextRec {
     QOpenGLContext* context;
@@ -41,21 +36,22 @@ struct AGLRendererInfoRec {
     AGLRendererInfoRec* next;
 };
 
-namespace {
-
-GLint gError = AGL_NO_ERROR;
-AGLContext gCurrent = nullptr;
 int gSwapInterval = 1;
 bool gRefuseSharing = false;
 HostSwapHook gSwapHook = nullptr;
 void* gSwapHookData = nullptr;
+bool gUseDisplayFixture = false;
+std::vector<HostDisplayDevice> gDisplayFixture;
+
+namespace {
+
+GLint gError = AGL_NO_ERROR;
+AGLContext gCurrent = nullptr;
 
 // The device list. Handles point into gDevicePtrs, which keeps its storage
 // as long as the number of devices stays the same.
 std::vector<GDevice> gDevices;
 std::vector<GDPtr> gDevicePtrs;
-bool gUseFixture = false;
-std::vector<HostDisplayDevice> gFixture;
 
 void SetError(GLint code)
 {
@@ -70,8 +66,8 @@ int16_t Clamp16(qreal value)
 void RefreshDevices()
 {
     std::vector<GDevice> devices;
-    if (gUseFixture) {
-        for (const HostDisplayDevice& d : gFixture) {
+    if (gUseDisplayFixture) {
+        for (const HostDisplayDevice& d : gDisplayFixture) {
             const int flags = (d.screen ? 1 << screenDevice : 0) | (d.active ? 1 << screenActive : 0);
             devices.push_back(GDevice{d.gdRect, int16_t(flags)});
         }
@@ -172,11 +168,11 @@ bool DeviceRenderers(int index, std::vector<HostRendererFacts>* renderers)
 {
     if (index < 0 || index >= int(gDevices.size()))
         return false;
-    if (!gUseFixture) {
+    if (!gUseDisplayFixture) {
         renderers->push_back(RealRendererFacts());
         return true;
     }
-    const HostDisplayDevice& device = gFixture[size_t(index)];
+    const HostDisplayDevice& device = gDisplayFixture[size_t(index)];
     if (device.queryFails)
         return false;
     for (int32_t i = 0; i < std::clamp(device.numRenderers, 0, 4); ++i)
@@ -436,11 +432,6 @@ AGLPixelFormat aglChoosePixelFormat(const GDHandle* gdevs, GLint ndev, const GLi
 void aglDestroyPixelFormat(AGLPixelFormat pix)
 {
     delete pix;
-}
-
-int32_t HostPixelFormatDeviceCount(AGLPixelFormat pix)
-{
-    return pix ? pix->deviceCount : 0;
 }
 
 // Contexts
@@ -746,31 +737,6 @@ const HostFontAtlas* HostFindFontAtlas(GLuint base)
         if (atlas.base == base)
             return &atlas;
     return nullptr;
-}
-
-// Hooks
-
-void HostUseDisplayFixture(const HostDisplayDevice* devices, int32_t count)
-{
-    gUseFixture = devices != nullptr;
-    gFixture.assign(devices, devices ? devices + std::max(count, 0) : devices);
-    RefreshDevices();
-}
-
-void HostRefuseContextSharing(Boolean refuse)
-{
-    gRefuseSharing = refuse;
-}
-
-void HostSetBeforeSwapHook(HostSwapHook hook, void* data)
-{
-    gSwapHook = hook;
-    gSwapHookData = data;
-}
-
-void HostSetSwapInterval(int interval)
-{
-    gSwapInterval = std::max(0, interval);
 }
 
 Boolean HostIsSoftwareRenderer(const char* rendererName)

@@ -3,6 +3,9 @@
 // registry through it and count what the HID layer leaves alive.
 #pragma once
 
+#include <vector>
+
+#include "Host_AGL.h"
 #include "Host_Time.h"
 
 struct HostRegistryBackend;
@@ -22,3 +25,31 @@ extern const HostRegistryBackend* gRegistryBackend;
 extern long gRegistryLiveHandles;
 extern long gRegistryLivePlugIns;
 extern long gRegistryLiveInterfaces;
+
+// What a renderer reports about itself.
+struct HostRendererFacts {
+    Boolean accelerated;
+    GLint videoMemory; // bytes
+    GLint depthModes;  // AGL_*_BIT set
+};
+
+// One display device of a fixture, with its renderers.
+struct HostDisplayDevice {
+    Rect gdRect;
+    Boolean screen;     // a screen device
+    Boolean active;     // an active screen
+    Boolean queryFails; // aglQueryRendererInfo fails for it
+    int32_t numRenderers;
+    HostRendererFacts renderers[4];
+};
+
+// The GL layer (Host_AGL.cpp): display devices from a fixture instead of the
+// screens while gUseDisplayFixture; contexts that may not share; a call just
+// before each swap; the swap interval of surfaces made from now on.
+extern bool gUseDisplayFixture;
+extern std::vector<HostDisplayDevice> gDisplayFixture;
+extern bool gRefuseSharing;
+using HostSwapHook = void (*)(AGLContext ctx, void* data);
+extern HostSwapHook gSwapHook;
+extern void* gSwapHookData;
+extern int gSwapInterval;

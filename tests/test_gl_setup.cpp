@@ -8,6 +8,7 @@
 #include "Error_Handler.h"
 #include "GL_Fixture.h"
 #include "GL_Setup.h"
+#include "Host_GL_Format.h"
 #include "Host_GL_Hooks.h"
 #include "Test_Support.h"
 

@@ -4,23 +4,7 @@
 #pragma once
 
 #include "Host_AGL.h"
-
-// What a renderer reports about itself.
-struct HostRendererFacts {
-    Boolean accelerated;
-    GLint videoMemory; // bytes
-    GLint depthModes;  // AGL_*_BIT set
-};
-
-// One display device of a fixture, with its renderers.
-struct HostDisplayDevice {
-    Rect gdRect;
-    Boolean screen;     // a screen device
-    Boolean active;     // an active screen
-    Boolean queryFails; // aglQueryRendererInfo fails for it
-    int32_t numRenderers;
-    HostRendererFacts renderers[4];
-};
+#include "Host_Seam_State.h"
 
 // Replaces the screens and their renderers by count fixture devices, in list
 // order; null devices returns to the real screens.
@@ -34,12 +18,9 @@ void HostRefuseContextSharing(Boolean refuse);
 
 // Called by aglSwapBuffers with the context current, just before the swap:
 // the finished frame is still in the back buffer. Null removes it.
-using HostSwapHook = void (*)(AGLContext ctx, void* data);
 void HostSetBeforeSwapHook(HostSwapHook hook, void* data);
 
 // Swap interval of the GL surfaces of windows created from now on (1: wait
 // for the display's retrace, 0: swap at once).
 void HostSetSwapInterval(int interval);
 
-// True for the names of software renderers (Mesa llvmpipe, softpipe, swrast).
-Boolean HostIsSoftwareRenderer(const char* rendererName);

@@ -1,0 +1,33 @@
+#include "Host_GL_Hooks.h"
+
+#include <algorithm>
+
+#include "Host_GL_Format.h"
+
+void HostUseDisplayFixture(const HostDisplayDevice* devices, int32_t count)
+{
+    // The device list is made again from these at its next use.
+    gUseDisplayFixture = devices != nullptr;
+    gDisplayFixture.assign(devices, devices ? devices + std::max(count, 0) : devices);
+}
+
+int32_t HostPixelFormatDeviceCount(AGLPixelFormat pix)
+{
+    return pix ? pix->deviceCount : 0;
+}
+
+void HostRefuseContextSharing(Boolean refuse)
+{
+    gRefuseSharing = refuse;
+}
+
+void HostSetBeforeSwapHook(HostSwapHook hook, void* data)
+{
+    gSwapHook = hook;
+    gSwapHookData = data;
+}
+
+void HostSetSwapInterval(int interval)
+{
+    gSwapInterval = std::max(0, interval);
+}

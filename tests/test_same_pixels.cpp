@@ -11,7 +11,7 @@
 #include "GL_Fixture.h"
 #include "GL_Text.h"
 #include "Host_Files.h"
-#include "Host_Time.h"
+#include "Host_Test_Seams.h"
 #include "Reference_Drawing.h"
 
 namespace {

@@ -36,9 +36,9 @@ OSStatus SaveConfig()
         return paramErr;
     }
     for (const actionRec& action : actionArray) {
-        const unsigned char key[5] = {uint8_t(action.keyCode >> 24), uint8_t(action.keyCode >> 16),
-                                      uint8_t(action.keyCode >> 8), uint8_t(action.keyCode),
-                                      uint8_t(action.charCode)};
+        unsigned char key[5];
+        PutBigEndian32(key, action.keyCode);
+        key[4] = uint8_t(action.charCode);
         std::fwrite(key, 1, sizeof key, file);
     }
     for (int32_t a = 0; a < kNumActions; ++a) {
@@ -85,7 +85,7 @@ OSStatus LoadConfig()
     for (int32_t a = 0; a < kNumActions; ++a) {
         const unsigned char* key = keys + 5 * a;
         if (size_t(5 * a + 4) <= keyBytes)
-            actionArray[a].keyCode = UInt32(key[0]) << 24 | UInt32(key[1]) << 16 | UInt32(key[2]) << 8 | key[3];
+            actionArray[a].keyCode = GetBigEndian32(key);
         if (size_t(5 * a + 5) <= keyBytes)
             actionArray[a].charCode = char(key[4]);
     }

@@ -123,8 +123,9 @@ void DrawFrameRate(GLuint fontList)
     static AbsoluteTime time = 0;
 
     const AbsoluteTime currTime = UpTime();
-    double deltaTime = double(float(AbsoluteDeltaToDuration(currTime, time)));
-    deltaTime = deltaTime < 0 ? deltaTime / -1000000.0 : deltaTime / 1000.0;
+    // The duration count goes through a float on purpose: the counter has
+    // always rounded it so, and the rate it shows follows from that.
+    const double deltaTime = HostDurationSeconds(double(float(AbsoluteDeltaToDuration(currTime, time))));
     ++frames;
     if (deltaTime >= 0.5) {
         std::snprintf(aChar, sizeof aChar, "FPS: %0.1f", double(frames) / deltaTime);

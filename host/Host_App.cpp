@@ -144,8 +144,7 @@ OSStatus Dispatch(OpaqueEventTargetRef* target, WindowRef owner, OpaqueEventRef*
 OSType CommandOfAction(const QObject* action)
 {
     const QByteArray code = action->property("commandID").toString().toLatin1().leftJustified(4, ' ');
-    return (OSType(uint8_t(code[0])) << 24) | (OSType(uint8_t(code[1])) << 16) | (OSType(uint8_t(code[2])) << 8) |
-           OSType(uint8_t(code[3]));
+    return GetBigEndian32(code.constData());
 }
 
 // Triggers the menu command whose shortcut the key press is. True when one matched.
@@ -1005,8 +1004,7 @@ QWidget* Widget(ControlRef control)
 OSType SignatureOf(const QWidget* widget)
 {
     const QByteArray code = widget->property("signature").toString().toLatin1().leftJustified(4, ' ');
-    return (OSType(uint8_t(code[0])) << 24) | (OSType(uint8_t(code[1])) << 16) | (OSType(uint8_t(code[2])) << 8) |
-           OSType(uint8_t(code[3]));
+    return GetBigEndian32(code.constData());
 }
 
 } // namespace

@@ -160,7 +160,7 @@ void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boole
     const AbsoluteTime now = UpTime();
     const Duration duration = AbsoluteDeltaToDuration(now, time);
     time = now;
-    const double deltaTime = duration < 0 ? duration / -1000000.0 : duration / 1000.0;
+    const double deltaTime = HostDurationSeconds(duration);
     if (deltaTime > 10.0) // stalled or the very first tick: skip rather than jump
         return;
 

@@ -24,6 +24,7 @@
 #include "Config_File.h"
 #include "Host_Files.h"
 #include "Input_Actions.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -76,16 +77,16 @@ protected:
     // SaveConfig, with what it said on standard error.
     static OSStatus Save(std::string* said)
     {
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         const OSStatus result = SaveConfig();
-        *said = testing::internal::GetCapturedStderr();
+        *said = CapturedStderr();
         return result;
     }
     static OSStatus Load(std::string* said)
     {
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         const OSStatus result = LoadConfig();
-        *said = testing::internal::GetCapturedStderr();
+        *said = CapturedStderr();
         return result;
     }
     // The thrust key code stored in a saved file.
@@ -182,9 +183,9 @@ TEST_F(BindingsFile, AReadOnlyFolderKeepsTheOldFileAndSaysWhy)
     ASSERT_EQ(chmod(".", 0555), 0);
     Bind(113);
     const std::vector<unsigned char> kept = Bytes(kConfigFileName);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(AsPlainUser([] { return SaveConfig() == paramErr ? 0 : 1; }), 0);
-    said = testing::internal::GetCapturedStderr();
+    said = CapturedStderr();
     ASSERT_EQ(chmod(".", 0755), 0);
     EXPECT_EQ(Bytes(kConfigFileName), kept);
     EXPECT_EQ(Names("."), std::set<std::string>{kConfigFileName});
@@ -329,9 +330,9 @@ TEST_F(BindingsFile, AFileThatCannotBeReadIsNotReplaced)
     // What is said, and that the file is then untouched.
     ASSERT_EQ(chmod(kConfigFileName, 0), 0);
     const std::vector<unsigned char> kept = Bytes(kConfigFileName);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(AsPlainUser([] { return LoadConfig() == paramErr && SaveConfig() == paramErr ? 0 : 1; }), 0);
-    said = testing::internal::GetCapturedStderr();
+    said = CapturedStderr();
     EXPECT_EQ(Bytes(kConfigFileName), kept);
     EXPECT_EQ(Mode(kConfigFileName), 0u);
     EXPECT_NE(said.find("LoadConfig: the bindings were not loaded from \"ZV config\": cannot open it: Permission denied"),

@@ -9,6 +9,7 @@
 
 #include "Data_File_Utilities.h"
 #include "Host_Files.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -207,17 +208,13 @@ class ReadDataFileTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char dirTemplate[] = "/tmp/datafileXXXXXX";
-        ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-        dir = dirTemplate;
+        dir = folder.path.string();
         HostSetFileChooser(TestChooser);
         gCancel = false;
     }
     void TearDown() override
     {
         HostSetFileChooser(nullptr);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     std::string Write(const std::string& name, const std::string& contents)
     {
@@ -225,6 +222,7 @@ protected:
         std::ofstream(path, std::ios::binary) << contents;
         return path;
     }
+    TemporaryFolder folder{"stardrift-datafile"};
     std::string dir;
 };
 
@@ -326,9 +324,9 @@ TEST_F(ReadDataFileTest, SpecialAndHugeFilesAreRefusedWithTheReason)
         gChosen = c.path;
         int32_t size = 0;
         FSSpec spec;
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         char* buffer = ReadDataFile(&size, &spec); // a FIFO without a writer would block here
-        const std::string messages = testing::internal::GetCapturedStderr();
+        const std::string messages = CapturedStderr();
         EXPECT_EQ(buffer, nullptr) << c.path;
         EXPECT_NE(messages.find(c.reason), std::string::npos) << c.path << ": " << messages;
         EXPECT_NE(messages.find(c.path.substr(c.path.rfind('/') + 1)), std::string::npos) << messages;
@@ -362,9 +360,9 @@ TEST_F(ReadDataFileTest, AnyNameTheFileSystemHoldsIsRead)
     gChosen = deep + "/gone.sprites";
     int32_t size = 0;
     FSSpec spec;
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(ReadDataFile(&size, &spec), nullptr);
-    const std::string message = testing::internal::GetCapturedStderr();
+    const std::string message = CapturedStderr();
     EXPECT_NE(message.find("/gone.sprites\" does not exist\n"), std::string::npos) << message;
     EXPECT_LT(message.size(), 200u);
 }

@@ -13,6 +13,7 @@
 #include "Host_Files.h"
 #include "Host_Test_Seams.h"
 #include "Host_Time.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -824,7 +825,7 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
     }
     record->pSpriteArray[0].fTiled = kFlipTiled;
     Open(record, 800, 600);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     for (float zoom : {0.1f, 0.01f}) {
         record->zoom = zoom;
         EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << "tiled sprites at zoom " << zoom;
@@ -839,7 +840,7 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
         // Triangles cut by the window's edges come back in pieces.
         EXPECT_LE(polygons, 2 * kMaxTilesPerFrame + 400);
     }
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     EXPECT_NE(said.find("more than 16384 texture tiles, 12000000 pixels or 262144 texel grid lines in one frame"),
               std::string::npos)
         << said;

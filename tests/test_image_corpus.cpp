@@ -31,6 +31,7 @@
 
 #include "Host_Files.h"
 #include "OpenGL_Image_Utilities.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -166,9 +167,9 @@ Loaded Load(const std::string& path, int16_t mask)
         ADD_FAILURE() << path;
         return l;
     }
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     l.ok = LoadImageFile(spec, &l.image, mask);
-    l.messages = testing::internal::GetCapturedStderr();
+    l.messages = CapturedStderr();
     if (l.image.pImageBuffer)
         l.buffer.assign(l.image.pImageBuffer,
                         l.image.pImageBuffer + size_t(l.image.textureWidth) * size_t(l.image.textureHeight) *

@@ -15,6 +15,7 @@
 
 #include "Host_Files.h"
 #include "OpenGL_Image_Utilities.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -72,9 +73,7 @@ class ImageFiles : public testing::Test {
 protected:
     void SetUp() override
     {
-        char dirTemplate[] = "/tmp/imagesXXXXXX";
-        ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-        dir = dirTemplate;
+        dir = folder.path.string();
     }
     void TearDown() override
     {
@@ -84,7 +83,6 @@ protected:
                 *array = image;
                 DisposeImages(&array, 1);
             }
-        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     void Save(const QImage& image, const std::string& name, const char* format = nullptr, int quality = -1)
@@ -106,9 +104,9 @@ protected:
         std::memset(&image, 0, sizeof image);
         FSSpec spec;
         EXPECT_TRUE(HostMakeFSSpec(Path(name), &spec));
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         const Boolean ok = LoadImageFile(spec, &image, mask);
-        lastError = testing::internal::GetCapturedStderr();
+        lastError = CapturedStderr();
         if (result)
             *result = ok;
         return image;
@@ -125,6 +123,7 @@ protected:
         std::memset(&zero, 0, sizeof zero);
         return std::memcmp(&zero, &image, sizeof zero) == 0;
     }
+    TemporaryFolder folder{"stardrift-images"};
     std::string dir;
     std::string lastError;
     std::vector<recImage> images{};

@@ -23,6 +23,7 @@
 #include "Host_Window_Surface.h"
 #include "Input_Actions.h"
 #include "Sprite_Window.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -256,9 +257,9 @@ TEST_F(Shell, AFailedSaveControlsSaysWhyAndBeeps)
 {
     std::filesystem::create_directory("ZV config");
     const int beeps = HostBeepCount();
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_EQ(Command("save"), paramErr);
-    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string said = CapturedStderr();
     EXPECT_EQ(HostBeepCount(), beeps + 1);
     EXPECT_NE(said.find("\"ZV config\": it is a folder"), std::string::npos) << said;
     std::filesystem::remove("ZV config");

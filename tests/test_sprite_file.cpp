@@ -12,6 +12,7 @@
 
 #include "Host_Files.h"
 #include "Sprite_Window.h"
+#include "Test_Support.h"
 
 namespace {
 
@@ -59,9 +60,7 @@ class SpriteFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        char dirTemplate[] = "/tmp/spritesXXXXXX";
-        ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-        dir = dirTemplate;
+        dir = folder.path.string();
         std::memset(&window, 0, sizeof window);
         HostSetFileChooser(ChooseGiven);
     }
@@ -71,15 +70,14 @@ protected:
         DisposeImages(&window.pImageArray, window.numImages);
         HostSetFileChooser(nullptr);
         gChosen.clear();
-        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
     Boolean LoadText(const std::string& text, const std::string& name = "world.sprites")
     {
         gChosen = dir + "/" + name;
         std::ofstream(gChosen, std::ios::binary) << text;
-        testing::internal::CaptureStderr();
+        StartCapturingStderr();
         const Boolean ok = LoadDataFile(&window);
-        messages = testing::internal::GetCapturedStderr();
+        messages = CapturedStderr();
         return ok;
     }
     void CopyDemoImages()
@@ -88,6 +86,7 @@ protected:
         ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
     recWindow window;
+    TemporaryFolder folder{"stardrift-sprites"};
     std::string dir;
     std::string messages;
 };
@@ -254,9 +253,9 @@ TEST_F(SpriteFile, UnreadableSpriteFilesSayWhy)
     const std::string fifo = dir + "/pipe.sprites";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     gChosen = fifo;
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     EXPECT_FALSE(LoadDataFile(&window));
-    messages = testing::internal::GetCapturedStderr();
+    messages = CapturedStderr();
     EXPECT_NE(messages.find("pipe.sprites\" is not a regular file"), std::string::npos) << messages;
     EXPECT_EQ(window.pImageArray, nullptr);
 }
@@ -277,9 +276,9 @@ TEST(DemoWorld, RolesOfTheBundledWorld)
     HostSetFileChooser(ChooseGiven);
     recWindow window;
     std::memset(&window, 0, sizeof window);
-    testing::internal::CaptureStderr();
+    StartCapturingStderr();
     ASSERT_TRUE(LoadDataFile(&window));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the demo world loads without complaint";
+    EXPECT_EQ(CapturedStderr(), "") << "the demo world loads without complaint";
     ASSERT_GE(window.numImages, 4);
     ASSERT_GE(window.numSprites, 33);
     for (int i = 0; i < window.numImages; ++i) {

@@ -58,63 +58,38 @@ int32_t ImageDepthFromStoredDepth(int16_t storedDepth)
     return 32;
 }
 
-Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
+namespace {
+
+// Checks the opened image and decodes it into the record with its mask.
+// Returns "" when it worked, else what is wrong with the image; the record
+// may then hold a buffer and a drawing surface, which the caller releases.
+std::string DecodeImage(GraphicsImportComponent importer, recImage* prImage, int16_t maskType, int64_t* pBytes)
 {
-    if (!prImage)
-        return false;
-
-    GraphicsImportComponent importer = nullptr;
-    const OSErr openErr = GetGraphicsImporterForFile(&fsspecImage, &importer);
-    if (openErr != noErr || !importer) {
-        ReportImageError(fsspecImage, openErr == noImporterErr ? "is not an image of a format this program reads"
-                                                               : HostFileErrorText(openErr));
-        return false;
-    }
-
     Rect naturalBounds{};
     ComponentResult result = GraphicsImportGetNaturalBounds(importer, &naturalBounds);
     ImageDescription description{};
     if (result == noErr)
         result = GraphicsImportGetImageDescription(importer, &description);
-    if (result == imageTooLargeErr) {
-        ReportImageError(fsspecImage, "is larger than 32767 pixels on a side");
-        CloseComponent(importer);
-        return false;
-    }
-    if (result != noErr) {
-        ReportImageError(fsspecImage, "is truncated or corrupt: its size or depth cannot be read");
-        CloseComponent(importer);
-        return false;
-    }
+    if (result == imageTooLargeErr)
+        return "is larger than 32767 pixels on a side";
+    if (result != noErr)
+        return "is truncated or corrupt: its size or depth cannot be read";
 
-    // Everything is checked before the record is touched, so that a refused
-    // image leaves it all zero.
     const int32_t width = int32_t(naturalBounds.right) - naturalBounds.left;
     const int32_t height = int32_t(naturalBounds.bottom) - naturalBounds.top;
     const int32_t depth = ImageDepthFromStoredDepth(description.depth);
     const int32_t rowStride = width * depth / 8;
     const int64_t bufferBytes = int64_t(rowStride) * height;
-    if (bufferBytes > kMaxImageBufferBytes) {
-        const std::string what = "needs a buffer of " + std::to_string(bufferBytes) + " bytes, more than the " +
-                                 std::to_string(kMaxImageBufferBytes) + " allowed";
-        ReportImageError(fsspecImage, what.c_str());
-        CloseComponent(importer);
-        return false;
-    }
-    if (bufferBytes > gImageBytesLeft) {
-        const std::string what = "is refused: its " + std::to_string(bufferBytes) +
-                                 " bytes of pixels would pass the sprite file's budget (" +
-                                 std::to_string(ImageMemoryBudget()) + " bytes)";
-        ReportImageError(fsspecImage, what.c_str());
-        CloseComponent(importer);
-        return false;
-    }
+    if (bufferBytes > kMaxImageBufferBytes)
+        return "needs a buffer of " + std::to_string(bufferBytes) + " bytes, more than the " +
+               std::to_string(kMaxImageBufferBytes) + " allowed";
+    if (bufferBytes > gImageBytesLeft)
+        return "is refused: its " + std::to_string(bufferBytes) +
+               " bytes of pixels would pass the sprite file's budget (" + std::to_string(ImageMemoryBudget()) +
+               " bytes)";
     Boolean valid = false;
-    if (GraphicsImportValidate(importer, &valid) != noErr || !valid) {
-        ReportImageError(fsspecImage, "is truncated or corrupt");
-        CloseComponent(importer);
-        return false;
-    }
+    if (GraphicsImportValidate(importer, &valid) != noErr || !valid)
+        return "is truncated or corrupt";
 
     prImage->maskType = maskType;
     prImage->imageWidth = width;
@@ -126,22 +101,15 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
 
     const Rect drawRect{0, 0, int16_t(prImage->textureHeight), int16_t(prImage->textureWidth)};
     prImage->pImageBuffer = reinterpret_cast<unsigned char*>(NewPtrClear(int32_t(bufferBytes)));
-    if (!prImage->pImageBuffer) {
-        ReportImageError(fsspecImage, "cannot be loaded: out of memory");
-        *prImage = recImage{};
-        CloseComponent(importer);
-        return false;
-    }
+    if (!prImage->pImageBuffer)
+        return "cannot be loaded: out of memory";
 
     const OSType pixelFormat = prImage->imageDepth == 8    ? k8IndexedGrayPixelFormat
                                : prImage->imageDepth == 32 ? k32ARGBPixelFormat
                                                            : k16BE555PixelFormat;
     QTNewGWorldFromPtr(&prImage->pGWorld, pixelFormat, &drawRect, nullptr, nullptr, 0, prImage->pImageBuffer, rowStride);
-    if (!prImage->pGWorld) {
-        ReportImageError(fsspecImage, "cannot be drawn: no drawing surface");
-        CloseComponent(importer);
-        return false;
-    }
+    if (!prImage->pGWorld)
+        return "cannot be drawn: no drawing surface";
 
     MatrixRecord matrix;
     SetIdentityMatrix(&matrix);
@@ -150,11 +118,8 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
     PixMapHandle pixMap = nullptr;
     if (GraphicsImportSetMatrix(importer, &matrix) != noErr || GraphicsImportSetGWorld(importer, prImage->pGWorld, nullptr) != noErr ||
         GraphicsImportSetQuality(importer, codecLosslessQuality) != noErr ||
-        !(pixMap = GetGWorldPixMap(prImage->pGWorld)) || !LockPixels(pixMap)) {
-        ReportImageError(fsspecImage, "cannot be drawn into its buffer");
-        CloseComponent(importer);
-        return false;
-    }
+        !(pixMap = GetGWorldPixMap(prImage->pGWorld)) || !LockPixels(pixMap))
+        return "cannot be drawn into its buffer";
 
     GraphicsImportDraw(importer);
 
@@ -177,8 +142,39 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
     }
 
     UnlockPixels(pixMap);
-    CloseComponent(importer);
     prImage->zoom = 1.0f;
+    *pBytes = bufferBytes;
+    return std::string();
+}
+
+} // namespace
+
+Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
+{
+    if (!prImage)
+        return false;
+
+    // One way out: a refused image is said, and leaves the record as it was.
+    const recImage before = *prImage;
+    GraphicsImportComponent importer = nullptr;
+    const OSErr openErr = GetGraphicsImporterForFile(&fsspecImage, &importer);
+    std::string problem;
+    int64_t bufferBytes = 0;
+    if (openErr != noErr || !importer)
+        problem = openErr == noImporterErr ? "is not an image of a format this program reads" : HostFileErrorText(openErr);
+    else
+        problem = DecodeImage(importer, prImage, maskType, &bufferBytes);
+    if (importer)
+        CloseComponent(importer);
+    if (!problem.empty()) {
+        ReportImageError(fsspecImage, problem.c_str());
+        if (prImage->pGWorld != before.pGWorld)
+            DisposeGWorld(prImage->pGWorld);
+        if (prImage->pImageBuffer != before.pImageBuffer)
+            DisposePtr(reinterpret_cast<char*>(prImage->pImageBuffer));
+        *prImage = before;
+        return false;
+    }
     gImageBytesLeft -= bufferBytes;
     return true;
 }

@@ -262,18 +262,29 @@ protected:
     // the ship, which left puffs of smoke behind it.
     void ExpectThrustMovesTheShip()
     {
-        const QImage before = Shot();
+        QImage before = Shot();
         const int top = ContentTop(before);
         const int cx = before.width() / 2, cy = top + (before.height() - top) / 2;
-        Keys("ctrl+g");
-        Hold("Up", 1000);
-        Sleep(200);
-        const QImage after = Shot();
-        const Area world{0, top + 60, after.width(), after.height() - top - 100};
+        const Area world{0, top + 60, before.width(), before.height() - top - 100};
+        QImage after;
         int changed = 0;
-        for (int y = world.y; y < world.y + world.height; y += 4)
-            for (int x = world.x; x < world.width; x += 4)
-                changed += before.pixel(x, y) != after.pixel(x, y);
+        // Now and then (about one run in three on CI's virtual display) the
+        // synthetic Ctrl+G never reaches the program and the world stays
+        // still; the keys are sent a second time before the world is judged.
+        for (int attempt = 0; attempt < 2 && changed <= 1000; ++attempt) {
+            if (attempt > 0) {
+                std::fprintf(stderr, "the world did not move: Go and Up sent again\n");
+                before = Shot();
+            }
+            Keys("ctrl+g");
+            Hold("Up", 1000);
+            Sleep(200);
+            after = Shot();
+            changed = 0;
+            for (int y = world.y; y < world.y + world.height; y += 4)
+                for (int x = world.x; x < world.width; x += 4)
+                    changed += before.pixel(x, y) != after.pixel(x, y);
+        }
         EXPECT_GT(changed, 1000) << "the world moved past the ship";
         EXPECT_GT(Count(after, {cx - 60, cy + 20, 120, 200}, Bright), 100) << "puffs behind the ship";
     }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "App_Shell.h"
+#include "Config_File.h"
 #include "Host_Files.h"
 #include "Host_GL_Hooks.h"
 #include "Sprite_Window.h"
@@ -136,8 +137,18 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     HostSetSwapInterval(0);
     HostSetFileChooser(ChooseGivenFile);
-    if (StartApplication() != noErr)
+    // The bindings of a benchmark run are kept in a folder of its own, removed
+    // at the end, so that no run reads or writes the bindings file where it runs.
+    std::string bindingsFolder = (std::filesystem::temp_directory_path() / "frame-bench-XXXXXX").string();
+    if (!mkdtemp(bindingsFolder.data())) {
+        std::perror("frame-bench: no temporary folder for the bindings");
         return 1;
+    }
+    gConfigFilePath = bindingsFolder + "/bindings";
+    if (StartApplication() != noErr) {
+        std::filesystem::remove_all(bindingsFolder);
+        return 1;
+    }
     WindowRef window = FrontWindow();
     recWindow* record = window ? static_cast<recWindow*>(GetWRefCon(window)) : nullptr;
     if (!record) {
@@ -203,5 +214,6 @@ int main(int argc, char** argv)
                 p99, cpuMsPerFrame);
     HostSendCommand(FourCC("quit"));
     StopApplication();
+    std::filesystem::remove_all(bindingsFolder);
     return 0;
 }

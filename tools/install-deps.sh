@@ -12,7 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick weston libsdl2-tests
   umockdev libumockdev-dev
   fonts-dejavu-core
-  dpkg-dev clang-14 libclang-rt-14-dev
+  dpkg-dev clang-14 libclang-rt-14-dev clang-format
 )
 
 missing=()

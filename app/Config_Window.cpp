@@ -25,6 +25,7 @@ constexpr EventTypeSpec kConfigEvents[] = {
 // The action each button configures, by command.
 int32_t ActionOfCommand(OSType command)
 {
+    // clang-format off
     switch (command) {
     case FourCC("xaxs"): return kActionXAxis;
     case FourCC("rLft"): return kActionRotLeft;
@@ -34,6 +35,7 @@ int32_t ActionOfCommand(OSType command)
     case FourCC("czot"): return kActionZout;
     default: return -1;
     }
+    // clang-format on
 }
 
 // The line under the bindings that says what the window waits for.
@@ -95,7 +97,8 @@ OSStatus ConfigEvtHndlr(EventHandlerCallRef, EventRef event, void* userData)
         if (actionToConfigure >= 0) {
             char charCode = 0;
             UInt32 keyCode = 0;
-            GetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, nullptr, sizeof charCode, nullptr, &charCode);
+            GetEventParameter(event, kEventParamKeyMacCharCodes, typeChar, nullptr, sizeof charCode, nullptr,
+                              &charCode);
             GetEventParameter(event, kEventParamKeyCode, typeUInt32, nullptr, sizeof keyCode, nullptr, &keyCode);
             actionArray[actionToConfigure].charCode = charCode;
             actionArray[actionToConfigure].keyCode = keyCode;

@@ -19,9 +19,9 @@ enum {
 };
 
 struct actionRec {
-    UInt32 keyCode;      // key code of the bound key
-    char charCode;       // the character it produced when bound; non-zero marks key code 0 as bound
-    Boolean keyState;    // the bound key is held
+    UInt32 keyCode;       // key code of the bound key
+    char charCode;        // the character it produced when bound; non-zero marks key code 0 as bound
+    Boolean keyState;     // the bound key is held
     pRecElement pElement; // the bound element, owned by the device list
     pRecDevice pDevice;   // its device
     SInt32 value;         // the value of the latest poll

@@ -8,6 +8,7 @@ namespace {
 
 const char* TypeName(IOHIDElementType type)
 {
+    // clang-format off
     switch (type) {
     case kIOHIDElementTypeInput_Misc: return "input";
     case kIOHIDElementTypeInput_Button: return "button";
@@ -18,6 +19,7 @@ const char* TypeName(IOHIDElementType type)
     case kIOHIDElementTypeCollection: return "collection";
     default: return "unknown";
     }
+    // clang-format on
 }
 
 // The kind of device where the usage tables' names give only numbers.

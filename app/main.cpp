@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <pwd.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,21 +82,20 @@ std::string ConfigFolder()
 
 void PrintUsage(FILE* out)
 {
-    std::fprintf(out,
-                 "Usage: stardrift [SPRITE_FILE]\n"
-                 "       stardrift --demo\n"
-                 "       stardrift --list-devices\n"
-                 "\n"
-                 "An interactive 2D sprite world. Opens SPRITE_FILE, or asks for a sprite file.\n"
-                 "Go (Ctrl+G) starts the world; Configure Controls in the Stardrift menu binds\n"
-                 "keys and game pads. Bindings are kept in \"ZV config\" in the working folder;\n"
-                 "until there is one, the arrow keys steer and A and Z zoom.\n"
-                 "\n"
-                 "  --demo          open the bundled demo world, keeping the bindings in\n"
-                 "                  $XDG_CONFIG_HOME/stardrift (~/.config/stardrift)\n"
-                 "  --list-devices  print the input devices and their elements, then exit\n"
-                 "  --help          print this help, then exit\n"
-                 "  --version       print the version, then exit\n");
+    std::fprintf(out, "Usage: stardrift [SPRITE_FILE]\n"
+                      "       stardrift --demo\n"
+                      "       stardrift --list-devices\n"
+                      "\n"
+                      "An interactive 2D sprite world. Opens SPRITE_FILE, or asks for a sprite file.\n"
+                      "Go (Ctrl+G) starts the world; Configure Controls in the Stardrift menu binds\n"
+                      "keys and game pads. Bindings are kept in \"ZV config\" in the working folder;\n"
+                      "until there is one, the arrow keys steer and A and Z zoom.\n"
+                      "\n"
+                      "  --demo          open the bundled demo world, keeping the bindings in\n"
+                      "                  $XDG_CONFIG_HOME/stardrift (~/.config/stardrift)\n"
+                      "  --list-devices  print the input devices and their elements, then exit\n"
+                      "  --help          print this help, then exit\n"
+                      "  --version       print the version, then exit\n");
 }
 
 } // namespace

@@ -25,7 +25,8 @@ void WalkRenderers(AGLRendererInfo head, Visit visit)
 // The renderers of one device: whether any is accelerated, then the candidate
 // with the most video memory (a later one on equal memory), which must hold
 // at least the requested memory.
-Evaluation EvaluateDevice(GDHandle hGD, SInt32 requested, SInt32* pLargest, GLint* pDepthSizeSupport, Boolean fAccelMust)
+Evaluation EvaluateDevice(GDHandle hGD, SInt32 requested, SInt32* pLargest, GLint* pDepthSizeSupport,
+                          Boolean fAccelMust)
 {
     AGLRendererInfo head = aglQueryRendererInfo(&hGD, 1);
     aglReportError();

@@ -10,12 +10,12 @@
 
 // The request for one windowed GL context and its result.
 struct structGLWindowInfo {
-    Boolean fAcceleratedMust;  // a hardware-accelerated renderer is required
-    GLint aglAttributes[64];   // pixel-format attributes, terminated by 0
-    SInt32 VRAM;               // in: frame-buffer memory needed; out: see the renderer checks
-    SInt32 textureRAM;         // texture memory needed
-    AGLPixelFormat fmt;        // the chosen pixel format, owned until the context is destroyed
-    Boolean fDraggable;        // check and choose for every display, not only the window's
+    Boolean fAcceleratedMust; // a hardware-accelerated renderer is required
+    GLint aglAttributes[64];  // pixel-format attributes, terminated by 0
+    SInt32 VRAM;              // in: frame-buffer memory needed; out: see the renderer checks
+    SInt32 textureRAM;        // texture memory needed
+    AGLPixelFormat fmt;       // the chosen pixel format, owned until the context is destroyed
+    Boolean fDraggable;       // check and choose for every display, not only the window's
 };
 
 // Builds the context of pWindow into *paglContext as *pcontextInfo asks,
@@ -37,7 +37,6 @@ short FindGDHandleFromWindow(WindowPtr pWindow, GDHandle* phgdOnThisDevice);
 // True when the device has a renderer with acceleration (when any of its
 // renderers has it, or when fAccelMust requires it) and at least *pVRAM plus
 // *pTextureRAM of video memory; *pVRAM then gets the largest such memory.
-Boolean CheckRenderer(GDHandle hGD, SInt32* pVRAM, SInt32* pTextureRAM, GLint* pDepthSizeSupport,
-                      Boolean fAccelMust);
+Boolean CheckRenderer(GDHandle hGD, SInt32* pVRAM, SInt32* pTextureRAM, GLint* pDepthSizeSupport, Boolean fAccelMust);
 // CheckRenderer for every display device; *pVRAM gets the smallest of their memories.
 Boolean CheckAllDeviceRenderers(SInt32* pVRAM, SInt32* pTextureRAM, GLint* pDepthSizeSupport, Boolean fAccelMust);

@@ -54,7 +54,10 @@ CFTypeRef PropertyWithFallback(CFDictionaryRef device, CFDictionaryRef usb, cons
 }
 
 // 32-bit differences and sums that wrap instead of overflowing.
-int32_t Difference(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+int32_t Difference(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
 
 // Truncation toward zero of a single-precision result, kept inside the
 // 32-bit range so that out-of-range results stay defined.
@@ -160,8 +163,7 @@ void HIDTopLevelElementHandler(const void* value, void* parameter)
     if (!CFNumberGetValue(static_cast<CFNumberRef>(Property(element, "UsagePage")), kCFNumberSInt32Type,
                           &pDevice->usagePage))
         HIDReportError("CFNumberGetValue error retrieving pDevice->usagePage.");
-    if (!CFNumberGetValue(static_cast<CFNumberRef>(Property(element, "Usage")), kCFNumberSInt32Type,
-                          &pDevice->usage))
+    if (!CFNumberGetValue(static_cast<CFNumberRef>(Property(element, "Usage")), kCFNumberSInt32Type, &pDevice->usage))
         HIDReportError("CFNumberGetValue error retrieving pDevice->usage.");
 }
 
@@ -172,8 +174,7 @@ void HIDGetDeviceInfo(io_object_t hidDevice, CFMutableDictionaryRef hidPropertie
     // The USB-level properties are those of the device entry's grandparent.
     if (IORegistryEntryGetParentEntry(hidDevice, kIOServicePlane, &parent1) != KERN_SUCCESS ||
         IORegistryEntryGetParentEntry(parent1, kIOServicePlane, &parent2) != KERN_SUCCESS ||
-        IORegistryEntryCreateCFProperties(parent2, &usbProperties, kCFAllocatorDefault, kNilOptions) !=
-            KERN_SUCCESS) {
+        IORegistryEntryCreateCFProperties(parent2, &usbProperties, kCFAllocatorDefault, kNilOptions) != KERN_SUCCESS) {
         // Nothing is read for this device; what was obtained goes back.
         if (usbProperties)
             CFRelease(usbProperties);
@@ -514,9 +515,15 @@ void HIDReleaseDeviceList()
 
 // ---------------------------------------------------------------- the list
 
-Boolean HIDHaveDeviceList() { return gpDeviceList != nullptr; }
+Boolean HIDHaveDeviceList()
+{
+    return gpDeviceList != nullptr;
+}
 
-UInt32 HIDCountDevices() { return gNumDevices; }
+UInt32 HIDCountDevices()
+{
+    return gNumDevices;
+}
 
 UInt32 HIDCountDeviceElements(pRecDevice pDevice, HIDElementTypeMask typeMask)
 {
@@ -534,9 +541,15 @@ UInt32 HIDCountDeviceElements(pRecDevice pDevice, HIDElementTypeMask typeMask)
     return static_cast<UInt32>(count);
 }
 
-pRecDevice HIDGetFirstDevice() { return gpDeviceList; }
+pRecDevice HIDGetFirstDevice()
+{
+    return gpDeviceList;
+}
 
-pRecDevice HIDGetNextDevice(pRecDevice pDevice) { return pDevice ? pDevice->pNext : nullptr; }
+pRecDevice HIDGetNextDevice(pRecDevice pDevice)
+{
+    return pDevice ? pDevice->pNext : nullptr;
+}
 
 // ---------------------------------------------------------------- iterating
 
@@ -591,8 +604,10 @@ IOReturn HIDCreateOpenDeviceInterface(io_object_t hidDevice, pRecDevice pDevice)
         result = IOCreatePlugInInterfaceForService(hidDevice, kIOHIDDeviceUserClientTypeID, kIOCFPlugInInterfaceID,
                                                    &ppPlugInInterface, &score);
         if (result == kIOReturnSuccess) {
-            const HRESULT plugInResult = (*ppPlugInInterface)->QueryInterface(
-                ppPlugInInterface, CFUUIDGetUUIDBytes(kIOHIDDeviceInterfaceID), &pDevice->interface);
+            const HRESULT plugInResult =
+                (*ppPlugInInterface)
+                    ->QueryInterface(ppPlugInInterface, CFUUIDGetUUIDBytes(kIOHIDDeviceInterfaceID),
+                                     &pDevice->interface);
             if (plugInResult != S_OK)
                 HIDReportErrorNum("Couldn’t query HID class device interface from plugInInterface", plugInResult);
             IODestroyPlugInInterface(ppPlugInInterface);

@@ -6,7 +6,10 @@ namespace {
 HIDReportObserver gObserver = nullptr;
 }
 
-void HIDSetReportObserver(HIDReportObserver observer) { gObserver = observer; }
+void HIDSetReportObserver(HIDReportObserver observer)
+{
+    gObserver = observer;
+}
 
 void HIDReportError(const char* strError)
 {

@@ -16,6 +16,7 @@ struct UsageRange {
 };
 
 // Generic Desktop page (0x01).
+// clang-format off
 constexpr UsageName kGenericDesktopNames[] = {
     {0x01, "Pointer"},
     {0x02, "Mouse"},
@@ -390,32 +391,39 @@ constexpr UsageRange kBatterySystemReserved[] = {
     {0xDD, 0xEF},
     {0xF2, 0xFF},
 };
+// clang-format on
 // How a usage page names its usages. A page with a name list names the usages
 // of its list; within the list's covered range, reserved usages get the
 // reserved name; every other usage gets the page's format with the usage.
 struct UsagePage {
     int32_t page;
-    const char* format;      // takes the usage: "%lx" in hexadecimal, "%ld" in decimal
-    bool decimal;            // the format prints the usage in signed decimal
-    const UsageName* names;  // null: the page has no name list
+    const char* format;     // takes the usage: "%lx" in hexadecimal, "%ld" in decimal
+    bool decimal;           // the format prints the usage in signed decimal
+    const UsageName* names; // null: the page has no name list
     size_t nameCount;
-    int64_t coveredLast;     // names and reserved ranges apply to usages 0 to this
+    int64_t coveredLast; // names and reserved ranges apply to usages 0 to this
     const char* reservedName;
     const UsageRange* reserved;
     size_t reservedCount;
 };
 
 template <size_t N>
-constexpr size_t Count(const UsageName (&)[N]) { return N; }
+constexpr size_t Count(const UsageName (&)[N])
+{
+    return N;
+}
 template <size_t N>
-constexpr size_t Count(const UsageRange (&)[N]) { return N; }
+constexpr size_t Count(const UsageRange (&)[N])
+{
+    return N;
+}
 
 constexpr int64_t kAnyUsage = INT64_MAX;
 
 constexpr UsagePage kUsagePages[] = {
     {0x00, "Undefined Page, Usage 0x%lx", false, nullptr, 0, 0, nullptr, nullptr, 0},
-    {0x01, "Generic Desktop Usage 0x%lx", false, kGenericDesktopNames, Count(kGenericDesktopNames), kAnyUsage,
-     nullptr, nullptr, 0},
+    {0x01, "Generic Desktop Usage 0x%lx", false, kGenericDesktopNames, Count(kGenericDesktopNames), kAnyUsage, nullptr,
+     nullptr, 0},
     {0x02, "Simulation Usage 0x%lx", false, nullptr, 0, 0, nullptr, nullptr, 0},
     {0x03, "VR Usage 0x%lx", false, nullptr, 0, 0, nullptr, nullptr, 0},
     {0x04, "Sport Usage 0x%lx", false, nullptr, 0, 0, nullptr, nullptr, 0},
@@ -471,6 +479,7 @@ struct ProductElementName {
 };
 
 // The elements of one particular game pad (vendor 0x2222, product 0x4010).
+// clang-format off
 constexpr ProductElementName kGamePad2222_4010[] = {
     {3, "D-Pad Up"},        {4, "D-Pad Down"},           {5, "D-Pad Left"},        {6, "D-Pad Right"},
     {7, "Up Button"},       {8, "Right Button"},         {9, "Down Button"},       {10, "Left Button"},
@@ -479,6 +488,7 @@ constexpr ProductElementName kGamePad2222_4010[] = {
     {19, "Left Stick Button"}, {20, "Right Stick Button"}, {21, "D Button"},       {22, "E Button"},
     {23, "Left Stick X-Axis"}, {24, "Left Stick Y-Axis"}, {25, "Right Stick X-Axis"}, {26, "Right Stick Y-Axis"},
 };
+// clang-format on
 
 } // namespace
 

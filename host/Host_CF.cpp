@@ -55,7 +55,10 @@ HostCFObject* NewObject(CFTypeID type)
     return object;
 }
 
-const HostCFObject* AsObject(CFTypeRef cf) { return static_cast<const HostCFObject*>(cf); }
+const HostCFObject* AsObject(CFTypeRef cf)
+{
+    return static_cast<const HostCFObject*>(cf);
+}
 
 const HostCFObject* Typed(CFTypeRef cf, CFTypeID type)
 {
@@ -133,12 +136,30 @@ CFTypeID CFGetTypeID(CFTypeRef cf)
     return object ? object->type : kTypeNone;
 }
 
-CFTypeID CFArrayGetTypeID() { return kTypeArray; }
-CFTypeID CFDictionaryGetTypeID() { return kTypeDictionary; }
-CFTypeID CFNumberGetTypeID() { return kTypeNumber; }
-CFTypeID CFStringGetTypeID() { return kTypeString; }
-CFTypeID CFBooleanGetTypeID() { return kTypeBoolean; }
-CFTypeID CFUUIDGetTypeID() { return kTypeUUID; }
+CFTypeID CFArrayGetTypeID()
+{
+    return kTypeArray;
+}
+CFTypeID CFDictionaryGetTypeID()
+{
+    return kTypeDictionary;
+}
+CFTypeID CFNumberGetTypeID()
+{
+    return kTypeNumber;
+}
+CFTypeID CFStringGetTypeID()
+{
+    return kTypeString;
+}
+CFTypeID CFBooleanGetTypeID()
+{
+    return kTypeBoolean;
+}
+CFTypeID CFUUIDGetTypeID()
+{
+    return kTypeUUID;
+}
 
 // --- numbers
 
@@ -238,7 +259,10 @@ Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSi
     return true;
 }
 
-CFStringEncoding CFStringGetSystemEncoding() { return kCFStringEncodingUTF8; }
+CFStringEncoding CFStringGetSystemEncoding()
+{
+    return kCFStringEncodingUTF8;
+}
 
 CFStringRef HostCFConstantString(const char* cStr)
 {
@@ -379,8 +403,8 @@ void CFDictionaryApplyFunction(CFDictionaryRef theDict, CFDictionaryApplierFunct
 
 CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, uint8_t byte0, uint8_t byte1, uint8_t byte2, uint8_t byte3,
                                          uint8_t byte4, uint8_t byte5, uint8_t byte6, uint8_t byte7, uint8_t byte8,
-                                         uint8_t byte9, uint8_t byte10, uint8_t byte11, uint8_t byte12,
-                                         uint8_t byte13, uint8_t byte14, uint8_t byte15)
+                                         uint8_t byte9, uint8_t byte10, uint8_t byte11, uint8_t byte12, uint8_t byte13,
+                                         uint8_t byte14, uint8_t byte15)
 {
     static auto* table = new std::vector<HostCFObject*>;
     const CFUUIDBytes bytes{{byte0, byte1, byte2, byte3, byte4, byte5, byte6, byte7, byte8, byte9, byte10, byte11,
@@ -405,4 +429,3 @@ Boolean HostCFUUIDBytesEqual(const CFUUIDBytes& a, CFUUIDRef b)
     const HostCFObject* object = Typed(b, kTypeUUID);
     return object && std::memcmp(a.bytes, object->uuid.bytes, sizeof a.bytes) == 0;
 }
-

@@ -37,7 +37,10 @@ struct CFRange {
     CFIndex location;
     CFIndex length;
 };
-inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return CFRange{location, length}; }
+inline CFRange CFRangeMake(CFIndex location, CFIndex length)
+{
+    return CFRange{location, length};
+}
 
 using CFArrayApplierFunction = void (*)(const void* value, void* context);
 using CFDictionaryApplierFunction = void (*)(const void* key, const void* value, void* context);
@@ -119,4 +122,3 @@ CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef alloc, uint8_t byte0, ui
                                          uint8_t byte13, uint8_t byte14, uint8_t byte15);
 CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid);
 Boolean HostCFUUIDBytesEqual(const CFUUIDBytes& a, CFUUIDRef b);
-

@@ -4,17 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 HostFileChooser gChooser = nullptr;
 std::string gLastChosenName;
-}
+} // namespace
 
 const char* HostLastChosenFileName()
 {
@@ -131,11 +131,11 @@ int HostOpenRegularFile(const FSSpec* spec, OSErr* err, int64_t* size)
     if (fd < 0) {
         *err = errno == ENOENT || errno == ENOTDIR ? fnfErr
                : errno == EACCES || errno == EPERM ? permErr
-               : errno == ENAMETOOLONG            ? bdNamErr
-                                                  : ioErr;
+               : errno == ENAMETOOLONG             ? bdNamErr
+                                                   : ioErr;
         return -1;
     }
-    struct stat st{};
+    struct stat st = {};
     if (fstat(fd, &st) != 0)
         *err = ioErr;
     else if (S_ISDIR(st.st_mode))
@@ -180,7 +180,7 @@ OSErr FSpOpenDF(const FSSpec* spec, int8_t permission, int16_t* refNum)
 
 OSErr GetEOF(int16_t refNum, int32_t* logicalEOF)
 {
-    struct stat st{};
+    struct stat st = {};
     if (!logicalEOF || fstat(refNum, &st) != 0)
         return ioErr;
     if (st.st_size > kMaxFileBytes)
@@ -250,7 +250,7 @@ const char* NotRegular(mode_t mode)
 bool FollowLinks(std::string* path, std::string* why)
 {
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st{};
+        struct stat st = {};
         if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return true;
         char target[PATH_MAX];
@@ -290,8 +290,8 @@ bool WriteAll(int fd, const char* bytes, size_t count, int* error)
 // bytes are written, so that the write fails with EFBIG instead.
 bool FillTemporary(int fd, const void* bytes, size_t count, std::string* why)
 {
-    struct sigaction ignore{};
-    struct sigaction previous{};
+    struct sigaction ignore = {};
+    struct sigaction previous = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGXFSZ, &ignore, &previous);
@@ -313,7 +313,7 @@ bool FillTemporary(int fd, const void* bytes, size_t count, std::string* why)
 
 FILE* HostOpenRegularFile(const char* path, std::string* why)
 {
-    struct stat st{};
+    struct stat st = {};
     if (stat(path, &st) != 0) {
         const int error = errno;
         *why = Reason("cannot open it", error);
@@ -353,7 +353,7 @@ bool HostReplaceFile(const char* path, const void* bytes, size_t count, std::str
         return false;
 
     // What the file is now: its permissions and owner pass to the new one.
-    struct stat st{};
+    struct stat st = {};
     const bool exists = stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) {
         *why = Reason("cannot look at it", errno);

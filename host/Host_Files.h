@@ -43,14 +43,14 @@ std::string HostFileNameForMessage(const FSSpec* spec, size_t maxBytes = 110);
 bool HostNothingAt(const std::string& path);
 
 constexpr int8_t fsRdPerm = 1;
-constexpr OSErr fnfErr = -43;  // file not found
-constexpr OSErr ioErr = -36;   // read failed
-constexpr OSErr eofErr = -39;  // fewer bytes than asked for
+constexpr OSErr fnfErr = -43;   // file not found
+constexpr OSErr ioErr = -36;    // read failed
+constexpr OSErr eofErr = -39;   // fewer bytes than asked for
 constexpr OSErr bdNamErr = -37; // the location names no file
-constexpr OSErr permErr = -54; // no permission to read
+constexpr OSErr permErr = -54;  // no permission to read
 constexpr OSErr memFullErr = -108;
-constexpr OSErr notAFileErr = -1302;     // a folder
-constexpr OSErr fsDataTooBigErr = -1310; // over 2 GiB
+constexpr OSErr notAFileErr = -1302;       // a folder
+constexpr OSErr fsDataTooBigErr = -1310;   // over 2 GiB
 constexpr OSErr notRegularFileErr = -1311; // a FIFO, socket or device
 
 // Why a file could not be opened or read, for messages ("is a folder", ...).

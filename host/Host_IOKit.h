@@ -60,14 +60,14 @@ constexpr IOHIDElementType kIOHIDElementTypeCollection = 513;
 
 // The published identifiers of the HID user client, the plug-in interface
 // and the device interface.
-#define kIOHIDDeviceUserClientTypeID                                                                               \
-    CFUUIDGetConstantUUIDWithBytes(nullptr, 0xFA, 0x12, 0xFA, 0x38, 0x6F, 0x1A, 0x11, 0xD4, 0xBA, 0x0C, 0x00, 0x05, \
+#define kIOHIDDeviceUserClientTypeID                                                                                   \
+    CFUUIDGetConstantUUIDWithBytes(nullptr, 0xFA, 0x12, 0xFA, 0x38, 0x6F, 0x1A, 0x11, 0xD4, 0xBA, 0x0C, 0x00, 0x05,    \
                                    0x02, 0x8F, 0x18, 0xD5)
-#define kIOCFPlugInInterfaceID                                                                                     \
-    CFUUIDGetConstantUUIDWithBytes(nullptr, 0xC2, 0x44, 0xE8, 0x58, 0x10, 0x9C, 0x11, 0xD4, 0x91, 0xD4, 0x00, 0x50, \
+#define kIOCFPlugInInterfaceID                                                                                         \
+    CFUUIDGetConstantUUIDWithBytes(nullptr, 0xC2, 0x44, 0xE8, 0x58, 0x10, 0x9C, 0x11, 0xD4, 0x91, 0xD4, 0x00, 0x50,    \
                                    0xE4, 0xC6, 0x42, 0x6F)
-#define kIOHIDDeviceInterfaceID                                                                                    \
-    CFUUIDGetConstantUUIDWithBytes(nullptr, 0x78, 0xBD, 0x42, 0x0C, 0x6F, 0x14, 0x11, 0xD4, 0x94, 0x74, 0x00, 0x05, \
+#define kIOHIDDeviceInterfaceID                                                                                        \
+    CFUUIDGetConstantUUIDWithBytes(nullptr, 0x78, 0xBD, 0x42, 0x0C, 0x6F, 0x14, 0x11, 0xD4, 0x94, 0x74, 0x00, 0x05,    \
                                    0x02, 0x8F, 0x18, 0xD5)
 
 // The value of one element as the device interface reports it.
@@ -124,11 +124,9 @@ io_object_t IOIteratorNext(io_iterator_t iterator); // 0 at the end
 kern_return_t IOObjectRelease(io_object_t object);
 kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry, CFMutableDictionaryRef* properties,
                                                 CFAllocatorRef allocator, IOOptionBits options);
-kern_return_t IORegistryEntryGetParentEntry(io_registry_entry_t entry, const char* plane,
-                                            io_registry_entry_t* parent);
+kern_return_t IORegistryEntryGetParentEntry(io_registry_entry_t entry, const char* plane, io_registry_entry_t* parent);
 
 // --- device interfaces
 kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef pluginType, CFUUIDRef interfaceType,
                                                 IOCFPlugInInterface*** theInterface, SInt32* theScore);
 kern_return_t IODestroyPlugInInterface(IOCFPlugInInterface** interface);
-

@@ -35,27 +35,27 @@ struct GWorld {
 
 // What the file's own structure says, read before decoding.
 struct StoredFacts {
-    bool whole = true;           // every block the format declares is there
-    int pngColorType = -1;       // PNG header, -1 for other formats
+    bool whole = true;     // every block the format declares is there
+    int pngColorType = -1; // PNG header, -1 for other formats
     int pngBitDepth = 0;
     bool drawsEveryPixel = false; // the decoder is known to write every pixel of the image
-    QRgb undrawn = 0;            // what a pixel the decoder leaves alone holds
-    bool hasKey16 = false;       // a 16-bit PNG's transparent colour, as stored
+    QRgb undrawn = 0;             // what a pixel the decoder leaves alone holds
+    bool hasKey16 = false;        // a 16-bit PNG's transparent colour, as stored
     QRgba64 key16{};
-    QRegion firstPicture{};      // GIF: the area the image blocks of the first picture cover
-    int firstPictureBlocks = 0;  // GIF: how many image blocks make the first picture
+    QRegion firstPicture{};     // GIF: the area the image blocks of the first picture cover
+    int firstPictureBlocks = 0; // GIF: how many image blocks make the first picture
 };
 
 struct GraphicsImporter {
-    QFile file;          // opened from the descriptor: the name's bytes are never converted
+    QFile file; // opened from the descriptor: the name's bytes are never converted
     int64_t fileSize = 0;
     QByteArray format;
     QImageReader reader;
-    QSize size;                           // from the header; invalid when the decoder does not tell
+    QSize size;                                          // from the header; invalid when the decoder does not tell
     QImage::Format imageFormat = QImage::Format_Invalid; // what the decoder makes, when it tells
     StoredFacts facts{};
     bool factsRead = false;
-    QImage image;        // the decoded image as 0xAARRGGBB words, once decoded
+    QImage image; // the decoded image as 0xAARRGGBB words, once decoded
     bool decodeTried = false;
     GWorldPtr destination = nullptr;
 };
@@ -125,7 +125,9 @@ void ReadPngFacts(QFile& file, int64_t size, StoredFacts* facts)
         if (type == "tRNS" && (facts->pngColorType == 0 || facts->pngColorType == 2)) {
             const QByteArray data = ReadAt(file, at + 8, 6);
             const int bits = facts->pngBitDepth;
-            auto sample = [&](int i) { return PngSampleTo8(uint32_t(uint8_t(data[i])) << 8 | uint8_t(data[i + 1]), bits); };
+            auto sample = [&](int i) {
+                return PngSampleTo8(uint32_t(uint8_t(data[i])) << 8 | uint8_t(data[i + 1]), bits);
+            };
             auto raw = [&](int i) { return quint16(uint8_t(data[i]) << 8 | uint8_t(data[i + 1])); };
             if (facts->pngColorType == 0 && data.size() >= 2) {
                 facts->undrawn = qRgba(sample(0), sample(0), sample(0), 0);
@@ -261,7 +263,8 @@ bool JpegIsWhole(const QByteArray& bytes)
         return false;
     }
     jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&info, TRUE);
     info.scale_num = 1;
     info.scale_denom = 8;
@@ -351,7 +354,8 @@ bool ReadLaterBlocks(GraphicsImporter* gi, int blocks, QImage* image)
 bool UnpackRgb48(const QImage& over0, const QImage& over1, const StoredFacts& facts, QImage* argb)
 {
     const size_t packed = size_t(over0.width()) * 6;
-    if (facts.pngColorType != 2 || !facts.hasKey16 || over0.format() != QImage::Format_RGBA64 || over0.size() != over1.size())
+    if (facts.pngColorType != 2 || !facts.hasKey16 || over0.format() != QImage::Format_RGBA64 ||
+        over0.size() != over1.size())
         return false;
     for (int y = 0; y < over0.height(); ++y)
         if (std::memcmp(over0.constScanLine(y), over1.constScanLine(y), packed) != 0 ||
@@ -364,7 +368,8 @@ bool UnpackRgb48(const QImage& over0, const QImage& over1, const StoredFacts& fa
         const auto* in = reinterpret_cast<const quint16*>(over0.constScanLine(y));
         auto* out = reinterpret_cast<QRgb*>(argb->scanLine(y));
         for (int x = 0; x < over0.width(); ++x, in += 3) {
-            const bool keyed = in[0] == facts.key16.red() && in[1] == facts.key16.green() && in[2] == facts.key16.blue();
+            const bool keyed =
+                in[0] == facts.key16.red() && in[1] == facts.key16.green() && in[2] == facts.key16.blue();
             out[x] = qRgba(PngSampleTo8(in[0], 16), PngSampleTo8(in[1], 16), PngSampleTo8(in[2], 16), keyed ? 0 : 255);
         }
     }
@@ -415,8 +420,8 @@ bool Decode(GraphicsImporter* gi)
     const size_t rowBytes = size_t(over0.width()) * size_t(over0.depth()) / 8;
     for (int y = 0; y < argb.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
-        const bool wholeRowDrawn =
-            !twice || (over0.depth() >= 8 && std::memcmp(over0.constScanLine(y), over1.constScanLine(y), rowBytes) == 0);
+        const bool wholeRowDrawn = !twice || (over0.depth() >= 8 && std::memcmp(over0.constScanLine(y),
+                                                                                over1.constScanLine(y), rowBytes) == 0);
         if (wholeRowDrawn && gi->format != "gif")
             continue;
         for (int x = 0; x < argb.width(); ++x) {
@@ -435,7 +440,8 @@ bool Decode(GraphicsImporter* gi)
 int16_t PngStoredDepth(const QByteArray& h)
 {
     static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-    if (h.size() < 26 || std::memcmp(h.constData(), kSignature, 8) != 0 || std::memcmp(h.constData() + 12, "IHDR", 4) != 0)
+    if (h.size() < 26 || std::memcmp(h.constData(), kSignature, 8) != 0 ||
+        std::memcmp(h.constData() + 12, "IHDR", 4) != 0)
         return 0;
     const int bits = uint8_t(h[24]);
     switch (uint8_t(h[25])) {
@@ -461,7 +467,13 @@ int16_t BmpStoredDepth(const QByteArray& h)
     const uint32_t infoSize = ReadLE32(h, 14);
     const uint32_t bitCount = infoSize == 12 ? ReadLE16(h, 24) : ReadLE16(h, 28);
     switch (bitCount) {
-    case 1: case 2: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         return int16_t(bitCount);
     default:
         return 0;
@@ -504,7 +516,8 @@ void Draw16(const QImage& argb, GWorld* g, int32_t width, int32_t height)
         for (int32_t x = 0; x < width; ++x) {
             const uint32_t p = in[x];
             const uint32_t alpha = (p >> 31) & 1u;
-            out[x] = uint16_t((alpha << 15) | (((p >> 19) & 0x1Fu) << 10) | (((p >> 11) & 0x1Fu) << 5) | ((p >> 3) & 0x1Fu));
+            out[x] =
+                uint16_t((alpha << 15) | (((p >> 19) & 0x1Fu) << 10) | (((p >> 11) & 0x1Fu) << 5) | ((p >> 3) & 0x1Fu));
         }
     }
 }
@@ -743,8 +756,8 @@ OSErr CloseComponent(GraphicsImportComponent ci)
     return noErr;
 }
 
-OSErr QTNewGWorldFromPtr(GWorldPtr* offscreenGWorld, OSType pixelFormat, const Rect* boundsRect,
-                         void* cTable, void* aGDevice, uint32_t flags, void* baseAddr, int32_t rowBytes)
+OSErr QTNewGWorldFromPtr(GWorldPtr* offscreenGWorld, OSType pixelFormat, const Rect* boundsRect, void* cTable,
+                         void* aGDevice, uint32_t flags, void* baseAddr, int32_t rowBytes)
 {
     if (!offscreenGWorld)
         return OSErr(paramErr);

@@ -23,9 +23,9 @@ constexpr OSType k8IndexedGrayPixelFormat = 40;
 constexpr int32_t codecLosslessQuality = 0x400;
 
 // Result codes of the importer.
-constexpr OSErr noImporterErr = -2000;     // no decoder reads this file (missing or unknown format)
-constexpr OSErr imageTooLargeErr = -2001;  // a side does not fit in signed 16-bit coordinates
-constexpr OSErr invalidImageDataErr = -2002; // the file is truncated or corrupt
+constexpr OSErr noImporterErr = -2000;        // no decoder reads this file (missing or unknown format)
+constexpr OSErr imageTooLargeErr = -2001;     // a side does not fit in signed 16-bit coordinates
+constexpr OSErr invalidImageDataErr = -2002;  // the file is truncated or corrupt
 constexpr OSErr unsupportedMatrixErr = -2003; // the importer draws at natural size only
 
 struct GraphicsImporter;
@@ -81,8 +81,8 @@ OSErr CloseComponent(GraphicsImportComponent ci);
 // Wraps baseAddr (rowBytes per row, boundsRect's size) as a surface of the
 // given pixel format. cTable and aGDevice must be null, flags 0. On failure
 // *offscreenGWorld is null.
-OSErr QTNewGWorldFromPtr(GWorldPtr* offscreenGWorld, OSType pixelFormat, const Rect* boundsRect,
-                         void* cTable, void* aGDevice, uint32_t flags, void* baseAddr, int32_t rowBytes);
+OSErr QTNewGWorldFromPtr(GWorldPtr* offscreenGWorld, OSType pixelFormat, const Rect* boundsRect, void* cTable,
+                         void* aGDevice, uint32_t flags, void* baseAddr, int32_t rowBytes);
 // Releases the surface; the buffer stays the caller's.
 void DisposeGWorld(GWorldPtr offscreenGWorld);
 

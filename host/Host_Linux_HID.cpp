@@ -124,7 +124,10 @@ struct LinuxInterfaceObject {
     bool open;
 };
 
-LinuxInterfaceObject* ObjectOf(void* self) { return static_cast<LinuxInterfaceObject*>(self); }
+LinuxInterfaceObject* ObjectOf(void* self)
+{
+    return static_cast<LinuxInterfaceObject*>(self);
+}
 
 ULONG InterfaceRelease(void* self)
 {
@@ -165,9 +168,9 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface gInterfaceTable = {nullptr,          HostNoOtherInterface, HostAddReference<LinuxInterfaceObject>,
-                                        InterfaceRelease, InterfaceOpen,        InterfaceClose,
-                                        InterfaceGetElementValue};
+IOHIDDeviceInterface gInterfaceTable = {
+    nullptr,        HostNoOtherInterface,    HostAddReference<LinuxInterfaceObject>, InterfaceRelease, InterfaceOpen,
+    InterfaceClose, InterfaceGetElementValue};
 
 // --- property lists
 
@@ -196,6 +199,7 @@ void SetFlag(CFMutableDictionaryRef dictionary, const char* key, bool value)
 
 const char* TransportName(int bus)
 {
+    // clang-format off
     switch (bus) {
     case BUS_USB: return "USB";
     case BUS_BLUETOOTH: return "Bluetooth";
@@ -207,6 +211,7 @@ const char* TransportName(int bus)
     case BUS_HOST: return "Host";
     default: return bus ? "Other" : nullptr;
     }
+    // clang-format on
 }
 
 CFMutableDictionaryRef NewElement(int32_t type, int32_t page, int32_t usage, IOHIDElementCookie cookie, int32_t min,

@@ -138,6 +138,7 @@ struct KeyUsage {
 // Keyboard/Keypad page usages of the keys the kernel's HID keyboard mapping
 // knows. Its Mute and Volume keys (0x7F-0x81) are left to the Consumer page,
 // where keyboards report them.
+// clang-format off
 constexpr KeyUsage kKeyboardUsages[] = {
     {KEY_A, 0x04}, {KEY_B, 0x05}, {KEY_C, 0x06}, {KEY_D, 0x07}, {KEY_E, 0x08}, {KEY_F, 0x09}, {KEY_G, 0x0A},
     {KEY_H, 0x0B}, {KEY_I, 0x0C}, {KEY_J, 0x0D}, {KEY_K, 0x0E}, {KEY_L, 0x0F}, {KEY_M, 0x10}, {KEY_N, 0x11},
@@ -165,8 +166,10 @@ constexpr KeyUsage kKeyboardUsages[] = {
     {KEY_KPRIGHTPAREN, 0xB7}, {KEY_LEFTCTRL, 0xE0}, {KEY_LEFTSHIFT, 0xE1}, {KEY_LEFTALT, 0xE2}, {KEY_LEFTMETA, 0xE3},
     {KEY_RIGHTCTRL, 0xE4}, {KEY_RIGHTSHIFT, 0xE5}, {KEY_RIGHTALT, 0xE6}, {KEY_RIGHTMETA, 0xE7},
 };
+// clang-format on
 
 // Consumer page usages of the other keys the kernel maps from it.
+// clang-format off
 constexpr KeyUsage kConsumerUsages[] = {
     {KEY_RESTART, 0x031}, {KEY_SLEEP, 0x032}, {KEY_KBDILLUMTOGGLE, 0x035}, {KEY_MENU, 0x040}, {KEY_SELECT, 0x041},
     {KEY_INFO, 0x060}, {KEY_SUBTITLE, 0x061}, {KEY_VCR, 0x063}, {KEY_CAMERA, 0x065}, {KEY_RED, 0x069},
@@ -197,6 +200,7 @@ constexpr KeyUsage kConsumerUsages[] = {
     {KEY_FORWARDMAIL, 0x28B}, {KEY_SEND, 0x28C}, {KEY_KBD_LAYOUT_NEXT, 0x29D}, {KEY_SCALE, 0x29F},
     {KEY_ALL_APPLICATIONS, 0x2A2},
 };
+// clang-format on
 
 int32_t UsageIn(const KeyUsage* table, size_t count, unsigned int key)
 {
@@ -245,6 +249,7 @@ struct CodeName {
 
 // What the buttons and keys are called where the kernel's constant does not
 // say it plainly.
+// clang-format off
 constexpr CodeName kKeyNames[] = {
     {BTN_SOUTH, "South Button (A, Cross)"}, {BTN_EAST, "East Button (B, Circle)"}, {BTN_C, "C Button"},
     {BTN_NORTH, "North Button (Triangle)"}, {BTN_WEST, "West Button (Square)"}, {BTN_Z, "Z Button"},
@@ -274,6 +279,7 @@ constexpr CodeName kKeyNames[] = {
     {KEY_HANJA, "Hanja"}, {KEY_KATAKANAHIRAGANA, "Katakana/Hiragana"}, {KEY_MUHENKAN, "Muhenkan"},
     {KEY_HENKAN, "Henkan"}, {KEY_102ND, "Key Beside Left Shift (<>)"},
 };
+// clang-format on
 
 std::string KeyName(unsigned int code)
 {
@@ -294,6 +300,7 @@ std::string AxisName(unsigned int code)
 {
     if (code >= ABS_HAT0X && code <= ABS_HAT3Y)
         return "Hat " + std::to_string((code - ABS_HAT0X) / 2) + ((code - ABS_HAT0X) % 2 ? " Y-Axis" : " X-Axis");
+    // clang-format off
     switch (code) {
     case ABS_GAS: return "Accelerator (Gas)";
     case ABS_BRAKE: return "Brake";
@@ -311,6 +318,7 @@ std::string AxisName(unsigned int code)
         return text;
     }
     }
+    // clang-format on
 }
 
 // The usage of an absolute axis that is not part of a hat switch.
@@ -318,6 +326,7 @@ std::pair<int32_t, int32_t> AxisUsage(unsigned int code)
 {
     if (code <= ABS_WHEEL)
         return {kHIDPage_GenericDesktop, int32_t(kHIDUsage_GD_X + code)};
+    // clang-format off
     switch (code) {
     case ABS_GAS: return {kHIDPage_Simulation, kHIDUsage_Sim_Accelerator};
     case ABS_BRAKE: return {kHIDPage_Simulation, kHIDUsage_Sim_Brake};
@@ -328,6 +337,7 @@ std::pair<int32_t, int32_t> AxisUsage(unsigned int code)
     case ABS_VOLUME: return {kHIDPage_Consumer, kHIDUsage_Csmr_Volume};
     default: return {kLinuxPageAxis, int32_t(code)};
     }
+    // clang-format on
 }
 
 bool IsHatPair(libevdev* evdev, unsigned int xCode)
@@ -355,6 +365,10 @@ std::pair<int32_t, int32_t> UsageOfKey(unsigned int code)
 std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
 {
     std::vector<LinuxElementInfo> elements;
+    auto add = [&elements](int32_t type, int32_t page, int32_t usage, int32_t min, int32_t max, bool relative,
+                           bool nullState, std::string name, LinuxSource source, unsigned int code) {
+        elements.push_back({type, page, usage, min, max, relative, nullState, std::move(name), {source, code}});
+    };
     const bool handMotion =
         HandMotionAxes([&](unsigned int code) { return libevdev_has_event_code(evdev, EV_ABS, code) == 1; });
     for (unsigned int code = 0; code <= ABS_MAX; ++code) {
@@ -364,12 +378,9 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
         const unsigned int pairX = hatCode ? code - (code - ABS_HAT0X) % 2 : code;
         if (hatCode && libevdev_has_event_code(evdev, EV_ABS, pairX) &&
             libevdev_has_event_code(evdev, EV_ABS, pairX + 1) && IsHatPair(evdev, pairX)) {
-            if (code == pairX) {
-                LinuxElementInfo hat{kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, kHIDUsage_GD_Hatswitch, 0, 7, false, true, "", {}};
-                hat.name = "Hat Switch " + std::to_string((code - ABS_HAT0X) / 2);
-                hat.source = {LinuxSource::kHat, code};
-                elements.push_back(hat);
-            }
+            if (code == pairX)
+                add(kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, kHIDUsage_GD_Hatswitch, 0, 7, false, true,
+                    "Hat Switch " + std::to_string((code - ABS_HAT0X) / 2), LinuxSource::kHat, code);
             continue;
         }
         const input_absinfo* info = libevdev_get_abs_info(evdev, code);
@@ -381,8 +392,8 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
             usage = int32_t(kHIDUsage_Snsr_AccelerationX + code - ABS_RX);
             name = std::string("Motion ") + char('X' + code - ABS_RX);
         }
-        elements.push_back({kIOHIDElementTypeInput_Misc, page, usage, info ? info->minimum : 0, info ? info->maximum : 0, false, false,
-                            name, {LinuxSource::kAbsolute, code}});
+        add(kIOHIDElementTypeInput_Misc, page, usage, info ? info->minimum : 0, info ? info->maximum : 0, false, false,
+            name, LinuxSource::kAbsolute, code);
     }
     for (unsigned int code = REL_X; code <= REL_WHEEL; ++code) {
         if (!libevdev_has_event_code(evdev, EV_REL, code))
@@ -395,19 +406,19 @@ std::vector<LinuxElementInfo> LinuxNodeElements(libevdev* evdev)
         else if (code == REL_WHEEL)
             usage = kHIDUsage_GD_Wheel;
         if (usage)
-            elements.push_back({kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, usage, -127, 127, true, false, "",
-                                {LinuxSource::kRelative, code}});
+            add(kIOHIDElementTypeInput_Misc, kHIDPage_GenericDesktop, usage, -127, 127, true, false, "",
+                LinuxSource::kRelative, code);
     }
     int32_t button = 1;
     for (unsigned int code = BTN_MISC; code <= KEY_MAX; ++code)
         if (IsButtonCode(code) && libevdev_has_event_code(evdev, EV_KEY, code))
-            elements.push_back({kIOHIDElementTypeInput_Button, kHIDPage_Button, button++, 0, 1, false, false, KeyName(code),
-                                {LinuxSource::kKey, code}});
+            add(kIOHIDElementTypeInput_Button, kHIDPage_Button, button++, 0, 1, false, false, KeyName(code),
+                LinuxSource::kKey, code);
     for (unsigned int code = 1; code <= KEY_MAX; ++code) {
         if (IsButtonCode(code) || !libevdev_has_event_code(evdev, EV_KEY, code))
             continue;
         const auto [page, usage] = UsageOfKey(code);
-        elements.push_back({kIOHIDElementTypeInput_Button, page, usage, 0, 1, false, false, KeyName(code), {LinuxSource::kKey, code}});
+        add(kIOHIDElementTypeInput_Button, page, usage, 0, 1, false, false, KeyName(code), LinuxSource::kKey, code);
     }
     return elements;
 }

@@ -41,7 +41,10 @@ constexpr void PutBigEndian32(unsigned char* out, uint32_t value)
 
 // Builds a four-character code from its text, compared as a big-endian integer:
 // FourCC("gogo").
-constexpr OSType FourCC(const char (&code)[5]) { return GetBigEndian32(code); }
+constexpr OSType FourCC(const char (&code)[5])
+{
+    return GetBigEndian32(code);
+}
 
 // The location of a file: the folder that holds it and its plain name. Files
 // that lie beside a given file are reached by replacing the name. The name is

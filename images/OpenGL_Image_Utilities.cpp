@@ -107,7 +107,8 @@ std::string DecodeImage(GraphicsImportComponent importer, recImage* prImage, int
     const OSType pixelFormat = prImage->imageDepth == 8    ? k8IndexedGrayPixelFormat
                                : prImage->imageDepth == 32 ? k32ARGBPixelFormat
                                                            : k16BE555PixelFormat;
-    QTNewGWorldFromPtr(&prImage->pGWorld, pixelFormat, &drawRect, nullptr, nullptr, 0, prImage->pImageBuffer, rowStride);
+    QTNewGWorldFromPtr(&prImage->pGWorld, pixelFormat, &drawRect, nullptr, nullptr, 0, prImage->pImageBuffer,
+                       rowStride);
     if (!prImage->pGWorld)
         return "cannot be drawn: no drawing surface";
 
@@ -116,7 +117,8 @@ std::string DecodeImage(GraphicsImportComponent importer, recImage* prImage, int
     ScaleMatrix(&matrix, X2Fix(float(prImage->textureWidth) / float(prImage->imageWidth)),
                 X2Fix(float(prImage->textureHeight) / float(prImage->imageHeight)), X2Fix(0.0), X2Fix(0.0));
     PixMapHandle pixMap = nullptr;
-    if (GraphicsImportSetMatrix(importer, &matrix) != noErr || GraphicsImportSetGWorld(importer, prImage->pGWorld, nullptr) != noErr ||
+    if (GraphicsImportSetMatrix(importer, &matrix) != noErr ||
+        GraphicsImportSetGWorld(importer, prImage->pGWorld, nullptr) != noErr ||
         GraphicsImportSetQuality(importer, codecLosslessQuality) != noErr ||
         !(pixMap = GetGWorldPixMap(prImage->pGWorld)) || !LockPixels(pixMap))
         return "cannot be drawn into its buffer";
@@ -161,7 +163,8 @@ Boolean LoadImageFile(FSSpec fsspecImage, recImage* prImage, int16_t maskType)
     std::string problem;
     int64_t bufferBytes = 0;
     if (openErr != noErr || !importer)
-        problem = openErr == noImporterErr ? "is not an image of a format this program reads" : HostFileErrorText(openErr);
+        problem =
+            openErr == noImporterErr ? "is not an image of a format this program reads" : HostFileErrorText(openErr);
     else
         problem = DecodeImage(importer, prImage, maskType, &bufferBytes);
     if (importer)

@@ -21,20 +21,20 @@ enum {
 
 // One loaded image and its texture tiles.
 struct recImage {
-    GWorldPtr pGWorld;         // wraps pImageBuffer while decoding; null after upload
+    GWorldPtr pGWorld;           // wraps pImageBuffer while decoding; null after upload
     unsigned char* pImageBuffer; // decoded pixels, top row first, no row padding; null after upload
     SInt32 imageWidth;
     SInt32 imageHeight;
-    float imageAspect;         // imageWidth / imageHeight
-    SInt32 imageDepth;         // bits per pixel of the buffer: 32, 16 or 8
-    SInt32 textureX;           // tile columns
-    SInt32 textureY;           // tile rows
-    SInt16 maxTextureSize;     // largest tile edge this image was cut with
-    GLuint* pTextureName;      // textureX * textureY names, column by column
-    SInt32 textureDim;         // unused, stays 0
-    SInt32 textureWidth;       // area cut into tiles: imageWidth
-    SInt32 textureHeight;      // imageHeight
-    float zoom;                // the image's own scale factor, 1.0 after loading
+    float imageAspect;     // imageWidth / imageHeight
+    SInt32 imageDepth;     // bits per pixel of the buffer: 32, 16 or 8
+    SInt32 textureX;       // tile columns
+    SInt32 textureY;       // tile rows
+    SInt16 maxTextureSize; // largest tile edge this image was cut with
+    GLuint* pTextureName;  // textureX * textureY names, column by column
+    SInt32 textureDim;     // unused, stays 0
+    SInt32 textureWidth;   // area cut into tiles: imageWidth
+    SInt32 textureHeight;  // imageHeight
+    float zoom;            // the image's own scale factor, 1.0 after loading
     SInt32 maskType;
 };
 using pRecImage = recImage*;

@@ -34,6 +34,7 @@ std::vector<unsigned int> Join(std::initializer_list<std::vector<unsigned int>> 
 
 // --- what the kernel's drivers register, node by node
 
+// clang-format off
 const std::vector<unsigned int> kXboxButtons = {BTN_A,      BTN_B,     BTN_X,    BTN_Y,      BTN_TL,    BTN_TR,
                                                  BTN_SELECT, BTN_START, BTN_MODE, BTN_THUMBL, BTN_THUMBR};
 const std::vector<unsigned int> kPlayStationButtons = {BTN_SOUTH, BTN_EAST,   BTN_NORTH, BTN_WEST,   BTN_TL,
@@ -486,6 +487,7 @@ std::vector<Controller> MakeTable()
                      Abs(1, ABS_X, 3000), Key(1, BTN_LEFT)});
     return table;
 }
+// clang-format on
 
 // --- sysfs and ioctl descriptions
 
@@ -596,11 +598,16 @@ std::string IoctlScript(const std::string& devnode, const Node& node, uint16_t b
 uint16_t KernelBus(Bus bus)
 {
     switch (bus) {
-    case Bus::kUSB: return BUS_USB;
-    case Bus::kBluetooth: return BUS_BLUETOOTH;
-    case Bus::kPS2: return BUS_I8042;
-    case Bus::kI2C: return BUS_I2C;
-    case Bus::kHost: return BUS_HOST;
+    case Bus::kUSB:
+        return BUS_USB;
+    case Bus::kBluetooth:
+        return BUS_BLUETOOTH;
+    case Bus::kPS2:
+        return BUS_I8042;
+    case Bus::kI2C:
+        return BUS_I2C;
+    case Bus::kHost:
+        return BUS_HOST;
     }
     return 0;
 }
@@ -634,7 +641,10 @@ Device At(Device device, const std::string& place)
 
 Testbed::Testbed() : testbed_(umockdev_testbed_new()) {}
 
-Testbed::~Testbed() { g_object_unref(testbed_); }
+Testbed::~Testbed()
+{
+    g_object_unref(testbed_);
+}
 
 std::vector<std::string> Testbed::Add(const Device& device)
 {
@@ -666,8 +676,8 @@ std::vector<std::string> Testbed::Add(const Device& device)
             interfaces[node.interface] = interface;
             char number[8];
             std::snprintf(number, sizeof number, "%02x", node.interface);
-            describe(interface, {"E: SUBSYSTEM=usb", "E: DEVTYPE=usb_interface", std::string("A: bInterfaceNumber=") +
-                                                                                      number});
+            describe(interface,
+                     {"E: SUBSYSTEM=usb", "E: DEVTYPE=usb_interface", std::string("A: bInterfaceNumber=") + number});
         }
     } else if (device.bus == Bus::kBluetooth) {
         // A USB adapter with an identity of its own that the pad must not get.
@@ -695,8 +705,9 @@ std::vector<std::string> Testbed::Add(const Device& device)
                 char name[32];
                 std::snprintf(name, sizeof name, "%04X:%04X:%04X.%04X", bus, device.vendor, device.product, nextHid_++);
                 const std::string hid = parent + "/" + name;
-                describe(hid, {"E: SUBSYSTEM=hid", std::string("E: HID_ID=") + Hex4(bus) + ":0000" + Hex4(device.vendor) +
-                                                       ":0000" + Hex4(device.product),
+                describe(hid, {"E: SUBSYSTEM=hid",
+                               std::string("E: HID_ID=") + Hex4(bus) + ":0000" + Hex4(device.vendor) + ":0000" +
+                                   Hex4(device.product),
                                "E: HID_NAME=" + node.name, "E: HID_PHYS=" + phys, "E: HID_UNIQ=" + uniq});
                 found = hidDevices.emplace(parent, hid).first;
             }
@@ -729,8 +740,8 @@ std::vector<std::string> Testbed::Add(const Device& device)
 
         const std::string script = scratch_ / (std::to_string(added_.size()) + ".ioctl");
         std::ofstream(script) << IoctlScript(devnode, node, bus, device, phys, uniq);
-        added_.push_back({devnode, std::find(node.classes.begin(), node.classes.end(), "ID_INPUT_JOYSTICK") !=
-                                       node.classes.end()});
+        added_.push_back(
+            {devnode, std::find(node.classes.begin(), node.classes.end(), "ID_INPUT_JOYSTICK") != node.classes.end()});
         nodes.push_back(devnode);
     }
     // Empty attribute lines (a device without serial) are left out.

@@ -25,7 +25,10 @@ inline std::vector<std::string>& Messages()
     return messages;
 }
 
-inline void RecordMessage(const char* message) { Messages().emplace_back(message); }
+inline void RecordMessage(const char* message)
+{
+    Messages().emplace_back(message);
+}
 
 // How many messages start with text (a numbered message carries " #n (0xn)").
 inline long CountSaid(const std::string& text)
@@ -106,7 +109,7 @@ inline std::vector<std::string> IteratedNames(pRecDevice pDevice, HIDElementType
 // Installs a registry per test and, at the end, releases the list and checks
 // that nothing the registry handed out is still held.
 class RegistryTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         Messages().clear();
@@ -143,7 +146,7 @@ class RegistryTest : public testing::Test {
         return HIDGetFirstDevice();
     }
 
-  private:
+private:
     long mLiveObjects = 0;
 };
 

@@ -184,8 +184,8 @@ void ReferenceDrawGL(WindowRef window, const std::string& fpsText)
     for (SInt32 i = 0; i < w->numSprites; ++i) {
         const recSprite& sprite = w->pSpriteArray[i];
         if (sprite.imageNum >= 0 && sprite.imageNum < w->numImages)
-            PlainSprite(sprite, w->pImageArray[sprite.imageNum], worldX, worldY, worldZ, worldRotation, w->zoom,
-                        width, height, w->grid, w->lines);
+            PlainSprite(sprite, w->pImageArray[sprite.imageNum], worldX, worldY, worldZ, worldRotation, w->zoom, width,
+                        height, w->grid, w->lines);
     }
     if (w->info)
         PlainInfo(worldX, worldY, worldRotation, w->zoom, width, height, w->fontList, fpsText);

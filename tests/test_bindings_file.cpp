@@ -49,7 +49,7 @@ std::set<std::string> Names(const fs::path& folder)
 
 mode_t Mode(const fs::path& path)
 {
-    struct stat st{};
+    struct stat st = {};
     return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
@@ -150,7 +150,7 @@ TEST_F(BindingsFile, AFullDiskKeepsTheOldFileSaysWhyAndLeavesNothingElse)
     EXPECT_EQ(Bytes(kConfigFileName), before);
     EXPECT_EQ(Names("."), std::set<std::string>{kConfigFileName}) << "no temporary file is left";
 
-    struct sigaction action{};
+    struct sigaction action = {};
     sigaction(SIGXFSZ, nullptr, &action);
     EXPECT_EQ(action.sa_handler, SIG_DFL) << "the signal's action is given back";
     ASSERT_EQ(Save(&said), noErr);
@@ -256,7 +256,7 @@ TEST_F(BindingsFile, PermissionsAndOwnerAreKept)
         ASSERT_EQ(Save(&said), noErr);
         EXPECT_EQ(SavedThrustKey(kConfigFileName), 300u);
         EXPECT_EQ(Mode(kConfigFileName), 0444u);
-        struct stat st{};
+        struct stat st = {};
         ASSERT_EQ(stat(kConfigFileName, &st), 0);
         EXPECT_EQ(st.st_uid, kNobody) << "the owner is kept";
         EXPECT_EQ(st.st_gid, kNobody);
@@ -335,7 +335,8 @@ TEST_F(BindingsFile, AFileThatCannotBeReadIsNotReplaced)
     said = CapturedStderr();
     EXPECT_EQ(Bytes(kConfigFileName), kept);
     EXPECT_EQ(Mode(kConfigFileName), 0u);
-    EXPECT_NE(said.find("LoadConfig: the bindings were not loaded from \"ZV config\": cannot open it: Permission denied"),
+    EXPECT_NE(said.find(
+                  "LoadConfig: the bindings were not loaded from \"ZV config\": cannot open it: Permission denied"),
               std::string::npos)
         << said;
     EXPECT_NE(said.find("SaveConfig: the bindings were not saved to \"ZV config\": cannot open it for reading and "

@@ -296,8 +296,8 @@ TEST_F(ConfigWindow, AKeyTypedDuringTheWaitDoesNotStartAnother)
         // Alt+T, the Thrust button's letter, comes while the program waits.
         if (state.reads > start + 10 && !typed) {
             typed = true;
-            QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::AltModifier, kTKey, 0,
-                                                              0, QString()));
+            QCoreApplication::postEvent(window, new QKeyEvent(QEvent::KeyPress, Qt::Key_T, Qt::AltModifier, kTKey, 0, 0,
+                                                              QString()));
         }
         if (state.reads > start + 40)
             state.values[kPadY] = 250;

@@ -170,8 +170,7 @@ TEST_P(LineEnds, ReadTheSameValues)
 }
 
 INSTANTIATE_TEST_SUITE_P(Styles, LineEnds,
-                         testing::Values(LineEndCase{"CR", "\r"}, LineEndCase{"LF", "\n"},
-                                         LineEndCase{"CRLF", "\r\n"}),
+                         testing::Values(LineEndCase{"CR", "\r"}, LineEndCase{"LF", "\n"}, LineEndCase{"CRLF", "\r\n"}),
                          [](const testing::TestParamInfo<LineEndCase>& info) { return info.param.name; });
 
 TEST(LineEnds, MixedFile)
@@ -212,10 +211,7 @@ protected:
         HostSetFileChooser(TestChooser);
         gCancel = false;
     }
-    void TearDown() override
-    {
-        HostSetFileChooser(nullptr);
-    }
+    void TearDown() override { HostSetFileChooser(nullptr); }
     std::string Write(const std::string& name, const std::string& contents)
     {
         const std::string path = dir + "/" + name;
@@ -319,8 +315,9 @@ TEST_F(ReadDataFileTest, SpecialAndHugeFilesAreRefusedWithTheReason)
         std::string path;
         const char* reason;
     };
-    for (const Case& c : {Case{fifo, "not a regular file"}, Case{dir, "is a folder"}, Case{"/dev/zero", "not a regular file"},
-                          Case{sparse, "larger than 2 GiB"}, Case{dir + "/missing.sprites", "does not exist"}}) {
+    for (const Case& c :
+         {Case{fifo, "not a regular file"}, Case{dir, "is a folder"}, Case{"/dev/zero", "not a regular file"},
+          Case{sparse, "larger than 2 GiB"}, Case{dir + "/missing.sprites", "does not exist"}}) {
         gChosen = c.path;
         int32_t size = 0;
         FSSpec spec;
@@ -343,8 +340,8 @@ TEST_F(ReadDataFileTest, AnyNameTheFileSystemHoldsIsRead)
         deep += "/" + std::string(40, 'f');
         ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
     }
-    for (const std::string& path : {latin1 + "/world.sprites", dir + "/" + std::string(200, 'w') + ".sprites",
-                                     deep + "/world.sprites"}) {
+    for (const std::string& path :
+         {latin1 + "/world.sprites", dir + "/" + std::string(200, 'w') + ".sprites", deep + "/world.sprites"}) {
         std::ofstream(path, std::ios::binary) << "7\r";
         gChosen = path;
         int32_t size = 0;

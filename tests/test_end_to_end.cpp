@@ -526,10 +526,10 @@ TEST_F(EndToEnd, LosingTheWaylandCompositorSavesTheBindings)
 {
     ASSERT_NO_FATAL_FAILURE(StartCompositor());
     std::ofstream(root / "run/empty.sprites") << "0\n0\n";
-    ASSERT_NO_FATAL_FAILURE(Launch((root / "run/empty.sprites").string(),
-                                   {{"QT_QPA_PLATFORM", "wayland"},
-                                    {"WAYLAND_DISPLAY", "stardrift-e2e"},
-                                    {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
+    ASSERT_NO_FATAL_FAILURE(
+        Launch((root / "run/empty.sprites").string(), {{"QT_QPA_PLATFORM", "wayland"},
+                                                       {"WAYLAND_DISPLAY", "stardrift-e2e"},
+                                                       {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
     QImage shot;
     for (int i = 0; i < 100 && Count(shot, {0, 0, 250, 120}, Red) <= 50; ++i) {
         Sleep(100);

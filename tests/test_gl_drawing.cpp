@@ -503,9 +503,8 @@ TEST_F(GLWorld, TiledSpritesCoverTheWindowWithMirroredCopiesFixedInTheWorld)
     const float zoom = 0.5f;
     for (float viewX : {0.0f, 128.0f, 256.0f, 1000.0f, 1128.0f, -3000.5f}) {
         SCOPED_TRACE(viewX);
-        auto items = Feedback([&] {
-            DrawGLSprite(&sprite, record->pImageArray, -viewX, -200.0f, 0, 0, zoom, 800, 600, false, false);
-        });
+        auto items = Feedback(
+            [&] { DrawGLSprite(&sprite, record->pImageArray, -viewX, -200.0f, 0, 0, zoom, 800, 600, false, false); });
         std::vector<Copy> copies = Copies(items, 4.0f);
         // Of the 11 x 11 grid (maxWindow 2400, tiles 11), the copies that
         // reach the 800 x 600 window, within a pixel, are drawn; the others
@@ -542,7 +541,8 @@ TEST_F(GLWorld, TiledSpritesCoverTheWindowWithMirroredCopiesFixedInTheWorld)
     // Flip-tiled sprites are drawn alike.
     auto tiled = Feedback([&] { DrawGLSprite(&sprite, record->pImageArray, -10, -20, 0, 0, zoom, 800, 600, 0, 0); });
     sprite.fTiled = kFlipTiled;
-    auto flipTiled = Feedback([&] { DrawGLSprite(&sprite, record->pImageArray, -10, -20, 0, 0, zoom, 800, 600, 0, 0); });
+    auto flipTiled =
+        Feedback([&] { DrawGLSprite(&sprite, record->pImageArray, -10, -20, 0, 0, zoom, 800, 600, 0, 0); });
     ASSERT_EQ(tiled.size(), flipTiled.size());
     for (size_t i = 0; i < tiled.size(); ++i)
         for (size_t k = 0; k < tiled[i].vertices.size(); ++k) {
@@ -569,7 +569,6 @@ TEST_F(GLWorld, DegenerateTiledSpritesAreSkipped)
     sprite.centerX = 1e30f; // unreachable by whole steps in float precision
     auto far = Feedback([&] { DrawGLSprite(&sprite, record->pImageArray, 0, 0, 0, 0, 1, 800, 600, 0, 0); });
     EXPECT_TRUE(far.empty());
-
 }
 
 TEST_F(GLWorld, LinesOutlineEveryTileOfEveryCopyAndTheGridSitsAtTheViewCentre)

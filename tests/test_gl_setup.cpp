@@ -80,7 +80,10 @@ protected:
     // The window's rectangle cut at fraction f of its width: left or right part.
     Rect Left(double f) const { return Rect{global.top, global.left, global.bottom, int16_t(global.left + 200 * f)}; }
     Rect Right(double f) const { return Rect{global.top, int16_t(global.left + 200 * f), global.bottom, global.right}; }
-    Rect Elsewhere() const { return Rect{int16_t(global.bottom + 10), global.left, int16_t(global.bottom + 500), global.right}; }
+    Rect Elsewhere() const
+    {
+        return Rect{int16_t(global.bottom + 10), global.left, int16_t(global.bottom + 500), global.right};
+    }
     GDHandle Device(int n) const
     {
         GDHandle gd = GetDeviceList();

@@ -374,8 +374,10 @@ TEST_F(ControllerIdentity, PlacesDoNotDependOnWhatCameBefore)
 TEST_F(ControllerIdentity, SwitchesAndSystemKeysAreNamedForWhatTheyAre)
 {
     Testbed bed;
+    // clang-format off
     const Device lid{"Lid", controllers::Bus::kHost, 0, 5, 0, "", "", "", "/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0C0D:00",
                      false, {Node{"Lid Switch", {}, {}, {}, {}, {}, {SW_LID}, {"ID_INPUT_SWITCH"}}}};
+    // clang-format on
     bed.Add(lid);
     Build(false);
     ASSERT_EQ(HIDCountDevices(), 1u);
@@ -392,8 +394,8 @@ TEST_F(ControllerIdentity, IdenticalPadsKeepTheirOwnBindings)
         const char* label;
         std::string first, second;
     };
-    for (const Pair& pair : {Pair{"Xbox360Wired", "1-1", "1-2"}, Pair{"DualShock4Bluetooth", "a4:53:85:11:22:33",
-                                                                       "a4:53:85:44:55:66"}}) {
+    for (const Pair& pair :
+         {Pair{"Xbox360Wired", "1-1", "1-2"}, Pair{"DualShock4Bluetooth", "a4:53:85:11:22:33", "a4:53:85:44:55:66"}}) {
         SCOPED_TRACE(pair.label);
         const controllers::Controller& controller = ControllerLabelled(pair.label);
         const std::vector<Device> devices{controllers::At(controller.device, pair.first),
@@ -471,7 +473,7 @@ protected:
     // Plays the move 0.4 s after the wait for movement begins: what is taken,
     // after nothing was taken at rest.
     static std::pair<pRecDevice, pRecElement> TakenAfterARest(Testbed& bed, const std::vector<std::string>& nodes,
-                                                               const Move& move)
+                                                              const Move& move)
     {
         bed.Play(nodes, {{move, 0.4}});
         pRecDevice bound = nullptr;
@@ -491,7 +493,8 @@ TEST_F(BindingByMovement, MotionSensorsAreListedButNeverTaken)
     Testbed bed;
     const std::vector<std::string> nodes = bed.Add(ds4);
     Build(false);
-    bed.Play(nodes, {{{1, EV_ABS, ABS_Z, 30000}, 0.2}, {{1, EV_ABS, ABS_RX, -2000000}, 0.2},
+    bed.Play(nodes, {{{1, EV_ABS, ABS_Z, 30000}, 0.2},
+                     {{1, EV_ABS, ABS_RX, -2000000}, 0.2},
                      {{2, EV_KEY, BTN_SOUTH, 1}, 0.5}});
     pRecDevice bound = nullptr;
     pRecElement element = nullptr;
@@ -557,9 +560,11 @@ TEST_F(BindingByMovement, PedalsRestingAtTheTopAreTakenWhenPressed)
 // An axis whose range is reversed or empty would count as moved at rest.
 TEST_F(BindingByMovement, AxesWithAnEmptyOrReversedRangeAreNeverTaken)
 {
+    // clang-format off
     const Device odd{"Odd", controllers::Bus::kUSB, 0x1234, 0x0001, 1, "Odd", "Odd Stick", "", "1-6", true,
                      {Node{"Odd Stick", {{ABS_X, 255, 0, 0}, {ABS_Y, 0, 0, 0}}, {BTN_TRIGGER}, {}, {}, {}, {},
                            {"ID_INPUT_JOYSTICK"}}}};
+    // clang-format on
     Testbed bed;
     const std::vector<std::string> nodes = bed.Add(odd);
     Build(false);
@@ -569,8 +574,10 @@ TEST_F(BindingByMovement, AxesWithAnEmptyOrReversedRangeAreNeverTaken)
     EXPECT_EQ(element->usagePage, 9);
     HIDReleaseDeviceList();
 
+    // clang-format off
     const Device axesOnly{"AxesOnly", controllers::Bus::kUSB, 0x1234, 0x0002, 1, "Odd", "Odd Dial", "", "1-7", true,
                           {Node{"Odd Dial", {{ABS_X, 255, 0, 0}}, {}, {}, {}, {}, {}, {"ID_INPUT_JOYSTICK"}}}};
+    // clang-format on
     Testbed second;
     second.Add(axesOnly);
     Build(false);
@@ -673,14 +680,14 @@ TEST_F(ControllerElements, EveryKeyHasAUsageOnTheKeyboardOrConsumerPage)
         int32_t page, usage;
         const char* what;
     };
-    for (const Expected& key : {Expected{7, 0x04, "a"}, Expected{7, 0x87, "Ro"}, Expected{7, 0x88, "Katakana/Hiragana"},
-                                Expected{7, 0x89, "Yen"}, Expected{7, 0x90, "Hangeul"}, Expected{7, 0x91, "Hanja"},
-                                Expected{7, 0x78, "Stop"}, Expected{7, 0x79, "Again"}, Expected{7, 0x7A, "Undo"},
-                                Expected{7, 0x7B, "Cut"}, Expected{7, 0x7C, "Copy"}, Expected{7, 0x7D, "Paste"},
-                                Expected{7, 0x7E, "Find"}, Expected{7, 0x75, "Help"}, Expected{7, 0xB6, "Keypad ("},
-                                Expected{7, 0xB7, "Keypad )"}, Expected{7, 0x73, "F24"}, Expected{7, 0xE7, "Right Super"},
-                                Expected{0x0C, 0xE2, "Mute"}, Expected{0x0C, 0xE9, "Volume Up"},
-                                Expected{0x0C, 0xEA, "Volume Down"}})
+    for (const Expected& key :
+         {Expected{7, 0x04, "a"},        Expected{7, 0x87, "Ro"},           Expected{7, 0x88, "Katakana/Hiragana"},
+          Expected{7, 0x89, "Yen"},      Expected{7, 0x90, "Hangeul"},      Expected{7, 0x91, "Hanja"},
+          Expected{7, 0x78, "Stop"},     Expected{7, 0x79, "Again"},        Expected{7, 0x7A, "Undo"},
+          Expected{7, 0x7B, "Cut"},      Expected{7, 0x7C, "Copy"},         Expected{7, 0x7D, "Paste"},
+          Expected{7, 0x7E, "Find"},     Expected{7, 0x75, "Help"},         Expected{7, 0xB6, "Keypad ("},
+          Expected{7, 0xB7, "Keypad )"}, Expected{7, 0x73, "F24"},          Expected{7, 0xE7, "Right Super"},
+          Expected{0x0C, 0xE2, "Mute"},  Expected{0x0C, 0xE9, "Volume Up"}, Expected{0x0C, 0xEA, "Volume Down"}})
         EXPECT_NE(ElementWithUsage(keyboard, key.page, key.usage), nullptr) << key.what;
     for (int32_t legacy = 0x7F; legacy <= 0x81; ++legacy)
         EXPECT_EQ(ElementWithUsage(keyboard, 7, legacy), nullptr) << "volume keys are consumer keys";
@@ -701,9 +708,9 @@ TEST_F(ControllerElements, TheDeviceListCommandTellsWhatEachDeviceAndControlIs)
     Only("DualShock4Usb", 0);
     HIDReleaseDeviceList();
     const std::string output = ListDevicesOutput();
-    for (const char* text : {"Device 0: Sony Interactive Entertainment Wireless Controller\n", "GamePad", "Touch Pad",
-                             "Motion Sensor", "never bound by moving a control", "South Button (A, Cross)",
-                             "location 0x01100032", "Left Mouse Button"})
+    for (const char* text :
+         {"Device 0: Sony Interactive Entertainment Wireless Controller\n", "GamePad", "Touch Pad", "Motion Sensor",
+          "never bound by moving a control", "South Button (A, Cross)", "location 0x01100032", "Left Mouse Button"})
         EXPECT_NE(output.find(text), std::string::npos) << text << "\n" << output;
 }
 

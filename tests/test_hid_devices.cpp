@@ -53,7 +53,7 @@ TEST_F(DeviceList, RegistryFailuresGiveFalseWithTheirMessages)
     FixtureRegistryCurrent().matchingFails = true;
     EXPECT_FALSE(HIDBuildDeviceList(0, 0));
     EXPECT_EQ(Messages(), (std::vector<std::string>{"Failed to get HID CFMutableDictionaryRef via IOServiceMatching.",
-                                                     "Couldn’t create a matching dictionary."}));
+                                                    "Couldn’t create a matching dictionary."}));
 
     Messages().clear();
     FixtureRegistryCurrent().matchingFails = false;
@@ -356,8 +356,9 @@ TEST_F(DeviceInterfaces, FailedQueryIsReportedButIsNoFailureOfTheDevice)
     pRecDevice pDevice = BuildOne(device);
     ASSERT_NE(pDevice, nullptr);
     EXPECT_EQ(pDevice->interface, nullptr);
-    EXPECT_EQ(Messages(), std::vector<std::string>{
-                              "Couldn’t query HID class device interface from plugInInterface #-2147483644 (0x80000004)"});
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{
+                  "Couldn’t query HID class device interface from plugInInterface #-2147483644 (0x80000004)"});
 }
 
 TEST_F(DeviceInterfaces, InterfaceThatCannotBeOpenedIsKeptAndClosedSilently)
@@ -414,22 +415,22 @@ using DeviceElements = RegistryTest;
 TEST_F(DeviceElements, KeepOrDropTableAndCounters)
 {
     pRecDevice pDevice = BuildOne(Device({
-        Element(kIOHIDElementTypeInput_Axis, 1, 0x30, 1),   // axis
-        Element(kIOHIDElementTypeInput_Axis, 1, 0x35, 2),   // axis
-        Element(kIOHIDElementTypeInput_Misc, 1, 0x36, 3),   // slider
-        Element(kIOHIDElementTypeInput_Misc, 1, 0x37, 4),   // dial
-        Element(kIOHIDElementTypeInput_Misc, 1, 0x38, 5),   // wheel
-        Element(kIOHIDElementTypeInput_Misc, 1, 0x39, 6),   // hat
-        Element(kIOHIDElementTypeInput_Misc, 1, 0x3D, 7),   // dropped silently
-        Element(kIOHIDElementTypeInput_Button, 9, 3, 8),    // button
-        Element(kIOHIDElementTypeInput_Button, 9, 0, 9),    // dropped: usage 0
+        Element(kIOHIDElementTypeInput_Axis, 1, 0x30, 1),    // axis
+        Element(kIOHIDElementTypeInput_Axis, 1, 0x35, 2),    // axis
+        Element(kIOHIDElementTypeInput_Misc, 1, 0x36, 3),    // slider
+        Element(kIOHIDElementTypeInput_Misc, 1, 0x37, 4),    // dial
+        Element(kIOHIDElementTypeInput_Misc, 1, 0x38, 5),    // wheel
+        Element(kIOHIDElementTypeInput_Misc, 1, 0x39, 6),    // hat
+        Element(kIOHIDElementTypeInput_Misc, 1, 0x3D, 7),    // dropped silently
+        Element(kIOHIDElementTypeInput_Button, 9, 3, 8),     // button
+        Element(kIOHIDElementTypeInput_Button, 9, 0, 9),     // dropped: usage 0
         Element(kIOHIDElementTypeInput_Misc, 0xFF00, 1, 10), // vendor page: kept, no usage counter
-        Element(0, 9, 1, 11),                               // dropped: type 0
-        Element(kIOHIDElementTypeOutput, 8, 1, 12),         // LED output
-        Element(kIOHIDElementTypeFeature, 0xFF00, 2, 13),   // feature
+        Element(0, 9, 1, 11),                                // dropped: type 0
+        Element(kIOHIDElementTypeOutput, 8, 1, 12),          // LED output
+        Element(kIOHIDElementTypeFeature, 0xFF00, 2, 13),    // feature
         Element(kIOHIDElementTypeInput_ScanCodes, 7, 4, 14),
-        Collection(1, 0x04, 15, {}),                        // Generic Desktop collection: kept
-        FixtureNumber(42),                                  // no dictionary: ignored
+        Collection(1, 0x04, 15, {}), // Generic Desktop collection: kept
+        FixtureNumber(42),           // no dictionary: ignored
     }));
     ASSERT_NE(pDevice, nullptr);
     EXPECT_EQ(pDevice->axis, 2);
@@ -460,8 +461,9 @@ TEST_F(DeviceElements, KeepOrDropTableAndCounters)
 TEST_F(DeviceElements, CountsByTypeMask)
 {
     pRecDevice pDevice = BuildOne(Device({
-        Collection(1, 5, 1, {Input(1, 0x30, 2), Input(1, 0x31, 3), Element(kIOHIDElementTypeOutput, 8, 1, 4),
-                             Element(kIOHIDElementTypeFeature, 0xFF00, 1, 5), Element(kIOHIDElementTypeFeature, 0xFF00, 2, 6)}),
+        Collection(1, 5, 1,
+                   {Input(1, 0x30, 2), Input(1, 0x31, 3), Element(kIOHIDElementTypeOutput, 8, 1, 4),
+                    Element(kIOHIDElementTypeFeature, 0xFF00, 1, 5), Element(kIOHIDElementTypeFeature, 0xFF00, 2, 6)}),
     }));
     ASSERT_NE(pDevice, nullptr);
     EXPECT_EQ(HIDCountDeviceElements(pDevice, kHIDElementTypeInput), 2u);
@@ -488,8 +490,8 @@ TEST_F(DeviceElements, UnknownTypeIsKeptAndReportedButMatchesNoMask)
 TEST_F(DeviceElements, MaskSelectsTypes)
 {
     const std::vector<std::pair<IOHIDElementType, HIDElementTypeMask>> selected{
-        {1, kHIDElementTypeInput},   {2, kHIDElementTypeInput},     {3, kHIDElementTypeInput},
-        {4, kHIDElementTypeInput},   {129, kHIDElementTypeOutput},  {257, kHIDElementTypeFeature},
+        {1, kHIDElementTypeInput},       {2, kHIDElementTypeInput},    {3, kHIDElementTypeInput},
+        {4, kHIDElementTypeInput},       {129, kHIDElementTypeOutput}, {257, kHIDElementTypeFeature},
         {513, kHIDElementTypeCollection}};
     for (const auto& [type, mask] : selected) {
         EXPECT_TRUE(HIDMatchElementTypeMask(type, mask)) << type;
@@ -567,8 +569,9 @@ TEST_F(ElementTree, DroppedFirstChildDoesNotBreakTheLink)
 {
     pRecDevice pDevice = BuildOne(Device({
         Named(Input(1, 0x3D, 1), "dropped top"),
-        Named(Collection(1, 5, 2, {Named(Input(1, 0x3D, 3), "x"), Named(Input(9, 0, 4), "y"),
-                                   Named(Input(1, 0x30, 5), "a"), Named(Input(1, 0x31, 6), "b")}),
+        Named(Collection(1, 5, 2,
+                         {Named(Input(1, 0x3D, 3), "x"), Named(Input(9, 0, 4), "y"), Named(Input(1, 0x30, 5), "a"),
+                          Named(Input(1, 0x31, 6), "b")}),
               "C1"),
         Named(Input(9, 1, 7), "after"),
     }));
@@ -602,8 +605,8 @@ TEST_F(ElementTree, CollectionWhoseChildrenAreAllDroppedIsEmptyAndTheNextElement
 TEST_F(ElementTree, CollectionWithoutElementsIsReportedAndMalformedAtTheEndOfAChain)
 {
     CFMutableDictionaryRef bare = Named(Element(kIOHIDElementTypeCollection, 1, 5, 2), "bare");
-    pRecDevice pDevice = BuildOne(Device({Named(Collection(1, 5, 1, {Named(Input(1, 0x30, 3), "a"), bare}), "C1"),
-                                          Named(Input(9, 1, 4), "after")}));
+    pRecDevice pDevice = BuildOne(Device(
+        {Named(Collection(1, 5, 1, {Named(Input(1, 0x30, 3), "a"), bare}), "C1"), Named(Input(9, 1, 4), "after")}));
     ASSERT_NE(pDevice, nullptr);
     EXPECT_EQ(CountSaid("CFDictionaryGetValue error when creating CFTypeRef for kIOHIDElementKey."), 1);
     Messages().clear();
@@ -725,8 +728,8 @@ TEST_F(ElementProperties, NamingChain)
     // The known game pad names its elements by cookie; an element with its
     // own name keeps it, one whose cookie the pad does not name gets its
     // usage name.
-    FixtureDevice pad = Device({Named(Input(9, 1, 12), "Own name"), Input(9, 2, 12), Input(1, 0x30, 2),
-                                Input(1, 0x31, 27), Input(9, 4, 3)});
+    FixtureDevice pad = Device(
+        {Named(Input(9, 1, 12), "Own name"), Input(9, 2, 12), Input(1, 0x30, 2), Input(1, 0x31, 27), Input(9, 4, 3)});
     FixtureSet(pad.usbProperties, "idVendor", FixtureNumber(0x2222));
     FixtureSet(pad.usbProperties, "idProduct", FixtureNumber(0x4010));
     FixtureDevice other = Device({Input(9, 2, 12), Input(0xFF00, 7, 3), Input(6, 0x20, 4)});

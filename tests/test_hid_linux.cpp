@@ -56,11 +56,11 @@ protected:
         ASSERT_TRUE(g_file_get_contents((kData + "devices.umockdev").c_str(), &text, nullptr, &error));
         ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, text, &error)) << error->message;
         g_free(text);
-        ASSERT_TRUE(umockdev_testbed_load_ioctl(testbed, "/dev/input/event3", (kData + "gamepad.ioctl").c_str(),
-                                                &error))
+        ASSERT_TRUE(
+            umockdev_testbed_load_ioctl(testbed, "/dev/input/event3", (kData + "gamepad.ioctl").c_str(), &error))
             << error->message;
-        ASSERT_TRUE(umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(),
-                                                &error))
+        ASSERT_TRUE(
+            umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(), &error))
             << error->message;
         // The testbed may be read by everyone, the stick's node by no one
         // (the list is built as an unprivileged user when the tests run as root).
@@ -164,8 +164,8 @@ TEST_F(LinuxDevices, ValuesFollowTheEvents)
     EXPECT_EQ(HIDGetElementValue(pad, hat), 8) << "a centred hat reads its null value";
 
     GError* error = nullptr;
-    ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(),
-                                                   &error))
+    ASSERT_TRUE(
+        umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(), &error))
         << error->message;
     // The replay writes one event at a time: wait for the last one, the Y
     // axis, and every earlier event has been read too.

@@ -49,7 +49,7 @@ struct SteppingClockInstalled {
 // ------------------------------------------------------------ reading
 
 class ElementValues : public RegistryTest {
-  protected:
+protected:
     // One device with a signed 8-bit axis (cookie 1), an unsigned 10-bit
     // axis (cookie 2) and a button (cookie 3).
     void SetUp() override
@@ -169,8 +169,8 @@ TEST_F(ElementValues, BadArguments)
     EXPECT_EQ(HIDGetElementValue(nullptr, nullptr), 0);
     EXPECT_EQ(mState->reads, 0);
     EXPECT_EQ(Messages(), (std::vector<std::string>{"Bad device passed to GetElementValue.",
-                                                     "Bad element passed to GetElementValue.",
-                                                     "Bad device passed to GetElementValue."}));
+                                                    "Bad element passed to GetElementValue.",
+                                                    "Bad device passed to GetElementValue."}));
 }
 
 TEST_F(ElementValues, DeviceWithoutInterfaceReadsZeroAndWidensTheRange)
@@ -251,7 +251,7 @@ TEST(HIDScaleValue, CallerScaleWithTruncationTowardZero)
     element.userMax = 100;
     EXPECT_EQ(HIDScaleValue(-1, &element), -100); // -100.78
     EXPECT_EQ(HIDScaleValue(255, &element), 100);
-    EXPECT_EQ(HIDScaleValue(128, &element), 0);   // 0.39
+    EXPECT_EQ(HIDScaleValue(128, &element), 0); // 0.39
 }
 
 TEST(HIDScaleValue, ComputesInSinglePrecision)

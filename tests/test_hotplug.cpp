@@ -119,8 +119,8 @@ bool ChooseDemo(std::string* path)
 // Events written to a file for the testbed to play on a node.
 std::string EventFile(const std::string& name, const std::string& lines)
 {
-    const std::string path = std::string(g_get_tmp_dir()) + "/stardrift-" + name + "-" + std::to_string(getpid()) +
-                             ".evemu";
+    const std::string path =
+        std::string(g_get_tmp_dir()) + "/stardrift-" + name + "-" + std::to_string(getpid()) + ".evemu";
     std::ofstream(path) << "# EVEMU 1.3\n" << lines;
     return path;
 }
@@ -178,8 +178,8 @@ protected:
         testbed = umockdev_testbed_new();
         GError* error = nullptr;
         ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, Devices("/serio0/").c_str(), &error)) << error->message;
-        ASSERT_TRUE(umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(),
-                                                &error))
+        ASSERT_TRUE(
+            umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(), &error))
             << error->message;
         folder.Enter();
     }

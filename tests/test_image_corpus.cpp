@@ -49,7 +49,8 @@ bool ReadPng(const std::string& path, Picture* out, int* colorType = nullptr, in
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, [](png_structp, png_const_charp) {});
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, [](png_structp, png_const_charp) {});
     png_infop info = png_create_info_struct(png);
     png_bytep volatile rgba = nullptr;
     png_bytepp volatile rows = nullptr;
@@ -130,8 +131,10 @@ Expected ExpectedBuffer(const Picture& picture, int32_t depth, int16_t mask)
     if (depth == 16) {
         std::vector<uint16_t> words;
         for (uint32_t p : picture.argb)
-            words.push_back(uint16_t((p >> 31) << 15 | ((p >> 19) & 0x1F) << 10 | ((p >> 11) & 0x1F) << 5 | ((p >> 3) & 0x1F)));
-        e.buffer.assign(reinterpret_cast<unsigned char*>(words.data()), reinterpret_cast<unsigned char*>(words.data() + count));
+            words.push_back(
+                uint16_t((p >> 31) << 15 | ((p >> 19) & 0x1F) << 10 | ((p >> 11) & 0x1F) << 5 | ((p >> 3) & 0x1F)));
+        e.buffer.assign(reinterpret_cast<unsigned char*>(words.data()),
+                        reinterpret_cast<unsigned char*>(words.data() + count));
     } else {
         e.buffer.assign(reinterpret_cast<const unsigned char*>(picture.argb.data()),
                         reinterpret_cast<const unsigned char*>(picture.argb.data() + count));
@@ -171,9 +174,9 @@ Loaded Load(const std::string& path, int16_t mask)
     l.ok = LoadImageFile(spec, &l.image, mask);
     l.messages = CapturedStderr();
     if (l.image.pImageBuffer)
-        l.buffer.assign(l.image.pImageBuffer,
-                        l.image.pImageBuffer + size_t(l.image.textureWidth) * size_t(l.image.textureHeight) *
-                                                   size_t(l.image.imageDepth) / 8);
+        l.buffer.assign(l.image.pImageBuffer, l.image.pImageBuffer + size_t(l.image.textureWidth) *
+                                                                         size_t(l.image.textureHeight) *
+                                                                         size_t(l.image.imageDepth) / 8);
     recImage* array = static_cast<recImage*>(std::calloc(1, sizeof(recImage)));
     *array = l.image;
     DisposeImages(&array, 1);
@@ -223,9 +226,9 @@ std::map<std::string, std::vector<std::string>> ReadMap(const std::string& path)
 // One file of a suite and what it should give.
 struct Case {
     std::string path;
-    bool good = false;                // has a defined picture that must be matched
-    bool refusedBySize = false;       // larger than the loader takes: must be refused
-    std::vector<Picture> pictures{};  // any one of them matches
+    bool good = false;               // has a defined picture that must be matched
+    bool refusedBySize = false;      // larger than the loader takes: must be refused
+    std::vector<Picture> pictures{}; // any one of them matches
     int32_t depth = 32;
 };
 
@@ -234,9 +237,8 @@ struct Case {
 //   suite shows as an animation and the loader as one picture (the last block);
 // - GIFs with no image data or an empty image: the reader finds no image, so
 //   they are refused rather than shown as one transparent pixel.
-const std::vector<std::string> kKnownDifferences = {
-    "gif87a-animation.gif",
-    "image-zero-height.gif", "image-zero-size.gif", "image-zero-width.gif", "no-data.gif"};
+const std::vector<std::string> kKnownDifferences = {"gif87a-animation.gif", "image-zero-height.gif",
+                                                    "image-zero-size.gif", "image-zero-width.gif", "no-data.gif"};
 
 struct Tally {
     int files = 0, matched = 0, refused = 0, decodedSafely = 0;
@@ -281,8 +283,9 @@ public:
             }
             if (!matched && c.good && !c.pictures.empty() && std::getenv("CORPUS_DEBUG")) {
                 const Expected e = ExpectedBuffer(c.pictures[0], c.depth, mask);
-                std::printf("%s mask %d: %dx%d depth %d (expected %dx%d depth %d)\n", c.path.c_str(), mask, l.image.imageWidth,
-                            l.image.imageHeight, l.image.imageDepth, c.pictures[0].width, c.pictures[0].height, e.depth);
+                std::printf("%s mask %d: %dx%d depth %d (expected %dx%d depth %d)\n", c.path.c_str(), mask,
+                            l.image.imageWidth, l.image.imageHeight, l.image.imageDepth, c.pictures[0].width,
+                            c.pictures[0].height, e.depth);
                 for (size_t i = 0; i < std::min(l.buffer.size(), e.buffer.size()); ++i)
                     if (l.buffer[i] != e.buffer[i]) {
                         std::printf("  byte %zu: %02x expected %02x\n", i, l.buffer[i], e.buffer[i]);
@@ -306,7 +309,8 @@ public:
             EXPECT_TRUE(refusedAll) << c.path << ": larger than 32767 pixels a side";
             ++tally->refused;
         } else if (c.good) {
-            const bool known = std::find(kKnownDifferences.begin(), kKnownDifferences.end(), name) != kKnownDifferences.end();
+            const bool known =
+                std::find(kKnownDifferences.begin(), kKnownDifferences.end(), name) != kKnownDifferences.end();
             EXPECT_TRUE(matchedAll || known)
                 << c.path << (refusedAll ? ": refused: " + firstMessage : ": differs from its picture");
             EXPECT_FALSE(matchedAll && known) << c.path << " matches now: take it off the known differences";
@@ -363,7 +367,8 @@ void CheckPngSuite(Corpus* test, const std::string& folder, bool (*isBad)(const 
 TEST_F(Corpus, PngSuite)
 {
     Tally tally;
-    CheckPngSuite(this, kCorpus + "/pngsuite", [](const std::string& name) { return name[0] == 'x'; }, &tally);
+    CheckPngSuite(
+        this, kCorpus + "/pngsuite", [](const std::string& name) { return name[0] == 'x'; }, &tally);
     Report("pngsuite", tally);
     EXPECT_GE(tally.files, 170);
 }
@@ -371,9 +376,10 @@ TEST_F(Corpus, PngSuite)
 TEST_F(Corpus, LibpngTestImages)
 {
     Tally tally;
-    CheckPngSuite(this, kCorpus + "/testpngs",
-                  [](const std::string& name) { return name.rfind("crashers_", 0) == 0 || name.rfind("badpal_", 0) == 0; },
-                  &tally);
+    CheckPngSuite(
+        this, kCorpus + "/testpngs",
+        [](const std::string& name) { return name.rfind("crashers_", 0) == 0 || name.rfind("badpal_", 0) == 0; },
+        &tally);
     Report("testpngs", tally);
     EXPECT_GE(tally.files, 180);
 }

@@ -71,10 +71,7 @@ TEST(ImageDepth, StoredDepthMapping)
 // Image files written by the tests into a folder of their own.
 class ImageFiles : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = folder.path.string();
-    }
+    void SetUp() override { dir = folder.path.string(); }
     void TearDown() override
     {
         for (recImage& image : images)
@@ -227,8 +224,14 @@ std::string Bmp16(int width, int height, const std::vector<uint16_t>& pixelsTopD
 {
     const int rowBytes = (width * 2 + 3) & ~3;
     std::string data;
-    auto put16 = [&](uint32_t v) { data += char(v & 0xFF); data += char((v >> 8) & 0xFF); };
-    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+    auto put16 = [&](uint32_t v) {
+        data += char(v & 0xFF);
+        data += char((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
     data += "BM";
     put32(uint32_t(14 + 40 + rowBytes * height));
     put32(0);
@@ -283,11 +286,20 @@ TEST_F(ImageFiles, BrokenFilesFailWithAMessageAndLeaveTheRecordEmpty)
     WriteBytes("empty.png", "");
     // A valid PNG header claiming 40000 by 10 pixels.
     QByteArray header = bytes.left(33);
-    header[16] = 0; header[17] = 0; header[18] = char(0x9C); header[19] = 0x40;
+    header[16] = 0;
+    header[17] = 0;
+    header[18] = char(0x9C);
+    header[19] = 0x40;
     WriteBytes("huge.png", header.toStdString());
     // 20000 x 20000 at 32 bits needs 1.6 GB: over the buffer limit.
-    header[16] = 0; header[17] = 0; header[18] = 0x4E; header[19] = 0x20;
-    header[20] = 0; header[21] = 0; header[22] = 0x4E; header[23] = 0x20;
+    header[16] = 0;
+    header[17] = 0;
+    header[18] = 0x4E;
+    header[19] = 0x20;
+    header[20] = 0;
+    header[21] = 0;
+    header[22] = 0x4E;
+    header[23] = 0x20;
     WriteBytes("big.png", header.toStdString());
 
     for (const char* name : {"truncated.png", "garbage.png", "empty.png", "huge.png", "big.png", "missing.png"}) {
@@ -304,8 +316,8 @@ TEST_F(ImageFiles, BrokenFilesFailWithAMessageAndLeaveTheRecordEmpty)
 // top row first, with the footer by which the reader knows the format.
 std::string Tga32(int width, int height, uint32_t argb)
 {
-    std::string data = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, char(width), char(width >> 8), char(height), char(height >> 8),
-                        32, 0x28};
+    std::string data = {
+        0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, char(width), char(width >> 8), char(height), char(height >> 8), 32, 0x28};
     for (int i = 0; i < width * height; ++i)
         data += {char(argb), char(argb >> 8), char(argb >> 16), char(argb >> 24)};
     data += std::string(8, '\0') + "TRUEVISION-XFILE." + '\0';
@@ -377,8 +389,9 @@ TEST_F(ImageFiles, SpecialFilesAndNames)
     ASSERT_EQ(mkfifo(Path("pipe.png").c_str(), 0600), 0);
     ASSERT_EQ(mkdir(Path("folder.png").c_str(), 0700), 0);
     ASSERT_EQ(symlink("/dev/zero", Path("zero.png").c_str()), 0);
-    for (const auto& [name, reason] : {std::pair{"pipe.png", "is not a regular file"}, std::pair{"folder.png", "is a folder"},
-                                       std::pair{"zero.png", "is not a regular file"}}) {
+    for (const auto& [name, reason] :
+         {std::pair{"pipe.png", "is not a regular file"}, std::pair{"folder.png", "is a folder"},
+          std::pair{"zero.png", "is not a regular file"}}) {
         Boolean ok = 1;
         recImage& image = Load(name, kMaskZeroAlpha, &ok);
         EXPECT_FALSE(ok) << name;

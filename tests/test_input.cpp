@@ -178,7 +178,7 @@ TEST_F(Input, TheSavedFileOfNothingBound)
 
 TEST_F(Input, KeysAndElementsSurviveASaveAndALoad)
 {
-    BindKey(kActionRotLeft, 0, 'q', true);      // key code 0 bound through its character
+    BindKey(kActionRotLeft, 0, 'q', true); // key code 0 bound through its character
     BindKey(kActionThrust, 0x01020304, 'x', false);
     Bind(kActionXAxis, 0, kPadX);
     Bind(kActionZout, 0, kPadButton2);
@@ -340,8 +340,8 @@ TEST_F(Input, ABindingOutlivesItsDeviceAndComesBackWithIt)
     EXPECT_EQ(HIDUnpackSaveRecord(&FileBytes()[30 + 36 * kActionThrust]).vendorID, 0x046d);
 
     // Back in another port, behind another pad: vendor and product find it.
-    InstallPads({FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"),
-                 FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action")});
+    InstallPads(
+        {FixturePad(0x0001, 0x0002, 0x14100000, "Other Pad"), FixturePad(0x046d, 0xc216, 0x14200000, "Dual Action")});
     UpdateDeviceList();
     EXPECT_TRUE(HIDHaveConfigurableElement());
     EXPECT_EQ(actionArray[kActionThrust].pElement, Element(Device(1), kPadZ));

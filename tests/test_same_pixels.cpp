@@ -128,8 +128,8 @@ protected:
 
     void Summary(const char* what) const
     {
-        std::printf("%s: %d frames compared, %d pixels off, %d of them by two levels\n", what,
-                    framesCompared, pixelsOff, pixelsOffByTwo);
+        std::printf("%s: %d frames compared, %d pixels off, %d of them by two levels\n", what, framesCompared,
+                    pixelsOff, pixelsOffByTwo);
     }
 
     WindowRef window = nullptr;

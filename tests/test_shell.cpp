@@ -109,7 +109,6 @@ Keys BoundKeys()
     return keys;
 }
 
-
 TEST_F(Shell, AFirstStartSteersWithTheDemoKeysAndSavesThem)
 {
     EXPECT_EQ(BoundKeys(), kDemoKeys) << "Left, Right, Up, A and Z";

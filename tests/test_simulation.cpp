@@ -173,8 +173,8 @@ float LoopedRotation(float rotation)
 {
     if (std::memcmp(&expected, &actual, sizeof expected) == 0)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "from " << std::setprecision(10) << from << ": the loop gives "
-                                         << expected << ", WrapRotation " << actual;
+    return ::testing::AssertionFailure() << "from " << std::setprecision(10) << from << ": the loop gives " << expected
+                                         << ", WrapRotation " << actual;
 }
 
 TEST(WrapRotation, GivesWhatTheLoopGivesWhereverItRounds)
@@ -182,8 +182,8 @@ TEST(WrapRotation, GivesWhatTheLoopGivesWhereverItRounds)
     // Where a step of 360 rounds differently (every power of two from 2^9
     // on), on both sides of each, on whole turns and at random in between;
     // the loop itself takes up to some ten million steps near 2^33.
-    std::vector<float> values = {0.0f, -0.0f, 360.0f, 720.0f, -360.0f, 1e-30f, -1e-30f, 359.99997f, 360.00003f,
-                                 -0.00001f, 1000.0f, -1000.0f, 1e9f, -1e9f, 8589934080.0f};
+    std::vector<float> values = {0.0f,       -0.0f,     360.0f,  720.0f,   -360.0f, 1e-30f, -1e-30f,      359.99997f,
+                                 360.00003f, -0.00001f, 1000.0f, -1000.0f, 1e9f,    -1e9f,  8589934080.0f};
     unsigned seed = 12345;
     auto random = [&seed] {
         seed = seed * 1103515245u + 12345u;

@@ -42,15 +42,16 @@ std::vector<std::string> Sprite(std::initializer_list<const char*> values)
 // steered ship, a tiled background, a drifting planet and the smoke pool.
 std::vector<std::string> WorkedExample()
 {
-    std::vector<std::string> lines = {"// four images", "4", "1", "ship.pct", "0", "stars.jpg", "0", "planet.png",
-                                      "2", "smoke.png", "33"};
-    for (const auto& s : {Sprite({"0", "0", "0", "0", "0", "1", "0", "0", "0", "1", "1", "1", "1", "0", "1", "0", "1"}),
-                          Sprite({"1", "0", "0", "-500", "0", "1", "0", "0", "0", "1", "1", "1", "1", "2", "0", "0", "0"}),
-                          Sprite({"2", "300", "-200", "-100", "0", "0.5", "5", "0", "0", "1", "1", "1", "1", "0", "0", "1",
-                                  "0"})})
+    std::vector<std::string> lines = {"// four images", "4", "1",         "ship.pct", "0", "stars.jpg", "0",
+                                      "planet.png",     "2", "smoke.png", "33"};
+    for (const auto& s :
+         {Sprite({"0", "0", "0", "0", "0", "1", "0", "0", "0", "1", "1", "1", "1", "0", "1", "0", "1"}),
+          Sprite({"1", "0", "0", "-500", "0", "1", "0", "0", "0", "1", "1", "1", "1", "2", "0", "0", "0"}),
+          Sprite({"2", "300", "-200", "-100", "0", "0.5", "5", "0", "0", "1", "1", "1", "1", "0", "0", "1", "0"})})
         lines.insert(lines.end(), s.begin(), s.end());
     for (int i = 0; i < 30; ++i) {
-        const auto s = Sprite({"3", "0", "0", "-1", "0", "1", "0", "0", "0", "0.2", "0.3", "0.4", "1", "0", "0", "1", "0"});
+        const auto s =
+            Sprite({"3", "0", "0", "-1", "0", "1", "0", "0", "0", "0.2", "0.3", "0.4", "1", "0", "0", "1", "0"});
         lines.insert(lines.end(), s.begin(), s.end());
     }
     return lines;
@@ -157,8 +158,8 @@ TEST_F(SpriteFile, CommentsBetweenEveryValueAndAnyLineEndLoadTheSame)
 TEST_F(SpriteFile, WindowsLineEndsStillFindTheImages)
 {
     CopyDemoImages();
-    ASSERT_TRUE(LoadText(Join({"1", "3", "planet.png", "1", "2", "5", "5", "0", "0", "1", "0", "0", "0", "1", "1", "1",
-                               "1", "0", "0", "1", "0"},
+    ASSERT_TRUE(LoadText(Join({"1", "3", "planet.png", "1", "2", "5", "5", "0", "0", "1", "0",
+                               "0", "0", "1",          "1", "1", "1", "0", "0", "1", "0"},
                               "\r\n")));
     EXPECT_EQ(window.pImageArray[0].imageWidth, 128) << messages;
     EXPECT_EQ(window.pSpriteArray[0].imageNum, 2);
@@ -209,12 +210,16 @@ TEST_F(SpriteFile, CountsAboveTheLimitsAreRefusedWithNothingAllocated)
 TEST_F(SpriteFile, LongImageNamesAndFoldersOfAnyEncodingLoad)
 {
     // A Latin-1 folder name, not valid UTF-8, and a plain name of 200 bytes.
-    const std::string folder = dir + "/Stra\xDF" "e";
+    const std::string folder = dir + "/Stra\xDF"
+                                     "e";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     const std::string longName = std::string(196, 'n') + ".png";
-    ASSERT_EQ(std::system(("cp " STARDRIFT_SOURCE_DIR "/data/demo/planet.png '" + folder + "/" + longName + "'").c_str()), 0);
+    ASSERT_EQ(std::system(
+                  ("cp " STARDRIFT_SOURCE_DIR "/data/demo/planet.png '" + folder + "/" + longName + "'").c_str()),
+              0);
     ASSERT_EQ(std::system(("cp " STARDRIFT_SOURCE_DIR "/data/demo/planet.png '" + folder + "/planet.png'").c_str()), 0);
-    ASSERT_TRUE(LoadText("3\r3\r" + longName + "\r3\rplanet.png\r3\rmissing.png\r0\r", "Stra\xDF" "e/world.sprites"));
+    ASSERT_TRUE(LoadText("3\r3\r" + longName + "\r3\rplanet.png\r3\rmissing.png\r0\r", "Stra\xDF"
+                                                                                       "e/world.sprites"));
     EXPECT_EQ(window.pImageArray[0].imageWidth, 128) << messages;
     EXPECT_EQ(window.pImageArray[1].imageWidth, 128) << messages;
     EXPECT_EQ(window.pImageArray[2].imageWidth, 0);

@@ -156,12 +156,14 @@ TEST(UsageNames, NoNameIsLongerThan60Characters)
 TEST(ElementNames, KnownGamePadByCookie)
 {
     char name[256];
-    const std::vector<std::string> expected = {
-        "D-Pad Up",          "D-Pad Down",         "D-Pad Left",        "D-Pad Right",       "Up Button",
-        "Right Button",      "Down Button",        "Left Button",       "C Button",          "B Button [Select]",
-        "A Button [Start]",  "F Button",           "R1 Trigger",        "R2 Trigger",        "L1 Trigger",
-        "L2 Trigger",        "Left Stick Button",  "Right Stick Button", "D Button",         "E Button",
-        "Left Stick X-Axis", "Left Stick Y-Axis",  "Right Stick X-Axis", "Right Stick Y-Axis"};
+    const std::vector<std::string> expected = {"D-Pad Up",          "D-Pad Down",         "D-Pad Left",
+                                               "D-Pad Right",       "Up Button",          "Right Button",
+                                               "Down Button",       "Left Button",        "C Button",
+                                               "B Button [Select]", "A Button [Start]",   "F Button",
+                                               "R1 Trigger",        "R2 Trigger",         "L1 Trigger",
+                                               "L2 Trigger",        "Left Stick Button",  "Right Stick Button",
+                                               "D Button",          "E Button",           "Left Stick X-Axis",
+                                               "Left Stick Y-Axis", "Right Stick X-Axis", "Right Stick Y-Axis"};
     for (int32_t cookie = 3; cookie <= 26; ++cookie) {
         GetElementNameFromVendorProduct(0x2222, 0x4010, cookie, name);
         EXPECT_EQ(name, expected[size_t(cookie - 3)]) << cookie;

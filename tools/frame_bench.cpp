@@ -61,11 +61,21 @@ std::string WriteStressWorld(const std::string& folder)
     out << 2 + drifting << "\n";
     auto sprite = [&](int image, double x, double y, double z, double rotation, double zoom, double vx, double vy,
                       int tiled, int test, int blend, int input) {
-        out << image << "\n" << x << "\n" << y << "\n" << z << "\n" << rotation << "\n" << zoom << "\n" << vx << "\n"
-            << vy << "\n0\n1\n1\n1\n1\n" << tiled << "\n" << test << "\n" << blend << "\n" << input << "\n";
+        out << image << "\n"
+            << x << "\n"
+            << y << "\n"
+            << z << "\n"
+            << rotation << "\n"
+            << zoom << "\n"
+            << vx << "\n"
+            << vy << "\n0\n1\n1\n1\n1\n"
+            << tiled << "\n"
+            << test << "\n"
+            << blend << "\n"
+            << input << "\n";
     };
-    sprite(0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1);      // the ship
-    sprite(1, 0, 0, -900, 0, 1, 0, 0, 2, 0, 0, 0);   // the tiled star field
+    sprite(0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1);    // the ship
+    sprite(1, 0, 0, -900, 0, 1, 0, 0, 2, 0, 0, 0); // the tiled star field
     std::mt19937 random(7);
     std::uniform_real_distribution<double> place(-6000, 6000), speed(-80, 80), turn(0, 360);
     const int kinds[] = {2, 4, 5, 5, 5};

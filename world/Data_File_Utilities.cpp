@@ -75,7 +75,8 @@ int32_t TextToLong(const char* text)
 // Says on the console why the chosen file was not read.
 void ReportUnreadFile(const FSSpec* spec, OSErr err)
 {
-    const std::string message = "ReadDataFile: the file \"" + HostFileNameForMessage(spec) + "\" " + HostFileErrorText(err);
+    const std::string message =
+        "ReadDataFile: the file \"" + HostFileNameForMessage(spec) + "\" " + HostFileErrorText(err);
     ReportError(message.c_str());
 }
 

@@ -8,8 +8,8 @@
 
 #include "Data_File_Utilities.h"
 #include "Error_Handler.h"
-#include "Sprite_Window.h"
 #include "Host_Files.h"
+#include "Sprite_Window.h"
 
 void LoadSprite(recSprite* pSprite, const char* pBuffer, int32_t* pIndex, int32_t bufferSize)
 {
@@ -419,8 +419,8 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
 // can reach the window. Calls copy(tx, ty, mirrorX, mirrorY) for each, in
 // the grid's order; stops when copy returns false.
 template <typename Copy>
-void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
-                 const SpriteView& view, Copy copy)
+void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled, const SpriteView& view,
+                 Copy copy)
 {
     const float worldZoom = view.worldZoom;
     if (!tiled) {
@@ -452,8 +452,8 @@ void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlac
 
 // The textured pass of one sprite, into the batch. False when the frame's
 // budget is spent.
-bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled,
-                    const SpriteView& view, FrameBudget* budget)
+bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled, const SpriteView& view,
+                    FrameBudget* budget)
 {
     const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
     const float radians = float(double(sprite.rotation) * M_PI / 180.0);
@@ -530,9 +530,9 @@ bool DrawSpriteDebugPasses(const recSprite& sprite, const recImage& image, const
 
 } // namespace
 
-void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages,
-                   float worldX, float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width,
-                   SInt32 height, Boolean grid, Boolean lines)
+void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
+                   float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
+                   Boolean grid, Boolean lines)
 {
     if (!pSpriteArray || !imageArray)
         return;

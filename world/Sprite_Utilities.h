@@ -2,25 +2,25 @@
 #pragma once
 
 #include "Host_Types.h"
-#include "OpenGL_Image_Utilities.h"
 #include "Host_Window_Types.h"
+#include "OpenGL_Image_Utilities.h"
 
 enum { kNotTiled = 0, kTiled = 1, kFlipTiled = 2 };
 
 // One sprite of the world.
 struct recSprite {
-    SInt32 imageNum;     // index into the window's images; image 3 is the smoke image
-    float zoom;          // own scale factor
-    float velocityZoom;  // zoom change per second
-    float rotation;      // degrees, clockwise on screen, 0 upright
-    float centerX;       // world units, x to the right
-    float centerY;       // world units, y down the screen
-    float centerZ;       // depth
-    float velocityX;     // per second
+    SInt32 imageNum;    // index into the window's images; image 3 is the smoke image
+    float zoom;         // own scale factor
+    float velocityZoom; // zoom change per second
+    float rotation;     // degrees, clockwise on screen, 0 upright
+    float centerX;      // world units, x to the right
+    float centerY;      // world units, y down the screen
+    float centerZ;      // depth
+    float velocityX;    // per second
     float velocityY;
-    float velocityZ;     // kept, never applied
-    float velocityR;     // degrees per second
-    float red;           // colour multiplying the image, 0 to 1
+    float velocityZ; // kept, never applied
+    float velocityR; // degrees per second
+    float red;       // colour multiplying the image, 0 to 1
     float green;
     float blue;
     float alpha;         // opacity multiplying the image's alpha
@@ -67,9 +67,9 @@ constexpr int64_t kMaxGridLinesPerFrame = 262144;
 // state go to the GL together, and copies that lie wholly outside the window
 // are left out. Sprites naming no image of the array are skipped, and so are
 // blended sprites without opacity. Leaves the state DrawGLSprite leaves.
-void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages,
-                   float worldX, float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width,
-                   SInt32 height, Boolean grid, Boolean lines);
+void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
+                   float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
+                   Boolean grid, Boolean lines);
 
 // Draws the sprite with its image (element imageNum of imageArray, which the
 // caller has checked) into the current GL context, in the view given by the

@@ -10,8 +10,8 @@
 #include "GL_Text.h"
 #include "Host_AGL.h"
 #include "Host_App.h"
-#include "Host_Images.h"
 #include "Host_Files.h"
+#include "Host_Images.h"
 #include "Host_Time.h"
 
 SInt16 gMaxTextureSize = 256;
@@ -43,8 +43,8 @@ void PeekCounts(const char* buffer, int32_t size, int32_t* numImages, int32_t* n
 
 void ReportCount(const char* what, int32_t count, int32_t limit)
 {
-    const std::string message = std::string("LoadDataFile: the sprite file lists ") + std::to_string(count) + " " + what +
-                                "; at most " + std::to_string(limit) + " are allowed";
+    const std::string message = std::string("LoadDataFile: the sprite file lists ") + std::to_string(count) + " " +
+                                what + "; at most " + std::to_string(limit) + " are allowed";
     ReportError(message.c_str());
 }
 
@@ -74,8 +74,8 @@ bool SetImageName(FSSpec* spec, const char* name, int32_t imageIndex)
     else if (std::strchr(name, '/'))
         problem = "is not a plain file name (it holds a '/')";
     if (problem) {
-        const std::string message = "LoadDataFile: the file name of image " + std::to_string(imageIndex) + ", \"" + name +
-                                    "\", " + problem + "; the image is left empty";
+        const std::string message = "LoadDataFile: the file name of image " + std::to_string(imageIndex) + ", \"" +
+                                    name + "\", " + problem + "; the image is left empty";
         ReportError(message.c_str());
         return false;
     }
@@ -212,9 +212,9 @@ void DrawGL(WindowRef window)
         worldZ = -view.centerZ;
         worldRotation = gZarvoRotate ? 0.0f : -view.rotation;
     }
-    DrawGLSprites(pWindowInfo->pSpriteArray, pWindowInfo->numSprites, pWindowInfo->pImageArray,
-                  pWindowInfo->numImages, worldX, worldY, worldZ, worldRotation, worldZoom, width, height,
-                  pWindowInfo->grid, pWindowInfo->lines);
+    DrawGLSprites(pWindowInfo->pSpriteArray, pWindowInfo->numSprites, pWindowInfo->pImageArray, pWindowInfo->numImages,
+                  worldX, worldY, worldZ, worldRotation, worldZoom, width, height, pWindowInfo->grid,
+                  pWindowInfo->lines);
     if (pWindowInfo->info)
         DrawInfo(worldX, worldY, worldRotation, worldZoom, width, height, pWindowInfo->fontList);
     aglSwapBuffers(pWindowInfo->aglContext);

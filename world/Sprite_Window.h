@@ -20,11 +20,11 @@ struct recWindow {
     Boolean lines;             // draw tile outlines
     Boolean grid;              // draw the texel grid
     SInt32 numSprites;
-    SInt32 numImages;          // at most 32,767
-    recSprite* pSpriteArray;   // owned; sprite 0 is the one the view follows
-    recImage* pImageArray;     // owned
-    float thrustValue;         // thrust input of the latest tick, 0 to 255
-    float turnValue;           // turn input of the latest tick, -127 to 127
+    SInt32 numImages;        // at most 32,767
+    recSprite* pSpriteArray; // owned; sprite 0 is the one the view follows
+    recImage* pImageArray;   // owned
+    float thrustValue;       // thrust input of the latest tick, 0 to 255
+    float turnValue;         // turn input of the latest tick, -127 to 127
 };
 using pRecWindow = recWindow*;
 

@@ -13,12 +13,14 @@ namespace {
 
 // The keys the device layer reads; "Elements" and "Type" stand more than once
 // so that nested element trees come up often.
+// clang-format off
 const char* const kKeys[] = {"Type", "UsagePage", "Usage", "ElementCookie", "Min", "Max", "ScaledMin", "ScaledMax",
                              "Size", "IsRelative", "IsWrapping", "IsNonLinear", "HasPreferredState", "HasNullState",
                              "Unit", "UnitExponent", "Name", "Elements", "Transport", "VendorID", "ProductID",
                              "VersionNumber", "Manufacturer", "Product", "SerialNumber", "LocationID",
                              "PrimaryUsagePage", "PrimaryUsage", "idVendor", "idProduct", "USB Vendor Name",
                              "USB Product Name", "locationID", "Elements", "Elements", "Type"};
+// clang-format on
 constexpr size_t kNumKeys = sizeof kKeys / sizeof kKeys[0];
 
 struct Reader {
@@ -29,9 +31,12 @@ struct Reader {
     int64_t Number()
     {
         switch (Byte() % 4) {
-        case 0: return Byte() % 16;
-        case 1: return int8_t(Byte());
-        case 2: return 0x100 * Byte() + Byte();
+        case 0:
+            return Byte() % 16;
+        case 1:
+            return int8_t(Byte());
+        case 2:
+            return 0x100 * Byte() + Byte();
         default: {
             uint32_t value = 0;
             for (int i = 0; i < 4; ++i)
@@ -47,15 +52,18 @@ CFMutableDictionaryRef Dictionary(Reader& in, int depth);
 CFTypeRef Value(Reader& in, int depth)
 {
     switch (depth > 6 ? 0 : in.Byte() % 7) {
-    case 0: return FixtureNumber(in.Number());
-    case 1: return FixtureReal(double(in.Number()) / 3.0);
+    case 0:
+        return FixtureNumber(in.Number());
+    case 1:
+        return FixtureReal(double(in.Number()) / 3.0);
     case 2: {
         std::string text(in.Byte() % 300, 'a');
         for (char& c : text)
             c = char(in.Byte() | 1);
         return FixtureString(text.c_str());
     }
-    case 3: return FixtureBoolean(in.Byte() & 1);
+    case 3:
+        return FixtureBoolean(in.Byte() & 1);
     case 4: {
         CFMutableArrayRef array = FixtureArray({});
         for (int n = in.Byte() % 6; n > 0; --n) {
@@ -65,7 +73,8 @@ CFTypeRef Value(Reader& in, int depth)
         }
         return array;
     }
-    default: return Dictionary(in, depth + 1);
+    default:
+        return Dictionary(in, depth + 1);
     }
 }
 

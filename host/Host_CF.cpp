@@ -94,6 +94,15 @@ bool KeysEqual(const HostCFObject* a, const HostCFObject* b)
     return false;
 }
 
+// The value of type T that valuePtr points at, whatever its alignment.
+template <typename T>
+T ValueAt(const void* valuePtr)
+{
+    T value;
+    std::memcpy(&value, valuePtr, sizeof value);
+    return value;
+}
+
 } // namespace
 
 const CFBooleanRef kCFBooleanTrue = MakeBoolean(true);
@@ -170,30 +179,21 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* val
     HostCFObject* number = nullptr;
     switch (theType) {
     case kCFNumberSInt32Type:
-    case kCFNumberIntType: {
-        int32_t value;
-        std::memcpy(&value, valuePtr, sizeof value);
+    case kCFNumberIntType:
         number = NewObject(kTypeNumber);
-        number->integer = value;
+        number->integer = ValueAt<int32_t>(valuePtr);
         break;
-    }
     case kCFNumberSInt64Type:
-    case kCFNumberLongType: {
-        int64_t value;
-        std::memcpy(&value, valuePtr, sizeof value);
+    case kCFNumberLongType:
         number = NewObject(kTypeNumber);
-        number->integer = value;
+        number->integer = ValueAt<int64_t>(valuePtr);
         break;
-    }
     case kCFNumberFloat64Type:
-    case kCFNumberDoubleType: {
-        double value;
-        std::memcpy(&value, valuePtr, sizeof value);
+    case kCFNumberDoubleType:
         number = NewObject(kTypeNumber);
         number->isReal = true;
-        number->real = value;
+        number->real = ValueAt<double>(valuePtr);
         break;
-    }
     }
     return number;
 }

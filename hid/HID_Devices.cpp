@@ -70,6 +70,23 @@ int32_t TruncateToSInt32(float value)
     return static_cast<int32_t>(value);
 }
 
+// value moved from the range fromMin..fromMax onto toMin..toMax in single
+// precision: its offset in the first range times the width of the second,
+// divided by the width of the first, plus toMin. Unchanged when the first
+// range is empty.
+SInt32 MapToRange(SInt32 value, SInt32 fromMin, SInt32 fromMax, SInt32 toMin, SInt32 toMax)
+{
+    const float deviceScale = static_cast<float>(Difference(toMax, toMin));
+    const float readScale = static_cast<float>(Difference(fromMax, fromMin));
+    if (readScale == 0.0f)
+        return value;
+    float result = static_cast<float>(Difference(value, fromMin));
+    result = result * deviceScale;
+    result = result / readScale;
+    result = result + static_cast<float>(toMin);
+    return TruncateToSInt32(result);
+}
+
 // The element that follows pElement in depth-first pre-order, whatever its type.
 pRecElement HIDNextElementInTree(pRecElement pElement)
 {
@@ -678,26 +695,10 @@ SInt32 HIDCalibrateValue(SInt32 value, pRecElement pElement)
 {
     if (!pElement)
         return 0;
-    const float deviceScale = static_cast<float>(Difference(pElement->max, pElement->min));
-    const float readScale = static_cast<float>(Difference(pElement->maxReport, pElement->minReport));
-    if (readScale == 0.0f)
-        return value;
-    float result = static_cast<float>(Difference(value, pElement->minReport));
-    result = result * deviceScale;
-    result = result / readScale;
-    result = result + static_cast<float>(pElement->min);
-    return TruncateToSInt32(result);
+    return MapToRange(value, pElement->minReport, pElement->maxReport, pElement->min, pElement->max);
 }
 
 SInt32 HIDScaleValue(SInt32 value, pRecElement pElement)
 {
-    const float deviceScale = static_cast<float>(Difference(pElement->userMax, pElement->userMin));
-    const float readScale = static_cast<float>(Difference(pElement->max, pElement->min));
-    if (readScale == 0.0f)
-        return value;
-    float result = static_cast<float>(Difference(value, pElement->min));
-    result = result * deviceScale;
-    result = result / readScale;
-    result = result + static_cast<float>(pElement->userMin);
-    return TruncateToSInt32(result);
+    return MapToRange(value, pElement->min, pElement->max, pElement->userMin, pElement->userMax);
 }

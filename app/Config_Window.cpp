@@ -50,6 +50,18 @@ void CopyName(char* out, const char* text)
     std::snprintf(out, 256, "%s", text);
 }
 
+// What a device or an element is called: its own name, else the name of its
+// usage, else fallback.
+std::string NameOf(const char* own, int32_t usagePage, int32_t usage, const char* fallback)
+{
+    char name[256] = "";
+    if (own[0])
+        CopyName(name, own);
+    else
+        HIDGetUsageName(usagePage, usage, name);
+    return name[0] ? name : fallback;
+}
+
 // The close box hides the window as OK does: the window lives until
 // shut-down, so that gConfigWindow never refers to a disposed window.
 OSStatus ConfigCloseHndlr(EventHandlerCallRef, EventRef, void* userData)
@@ -233,22 +245,9 @@ Boolean GetControlRadio(WindowRef window, SInt32 number)
 
 void GetDeviceElementNameString(pRecDevice pDevice, pRecElement pElement, char* cstrName)
 {
-    char cstrElement[256] = "";
-    char cstrDevice[256] = "";
-    if (pElement->name[0])
-        CopyName(cstrElement, pElement->name);
-    else
-        HIDGetUsageName(pElement->usagePage, pElement->usage, cstrElement);
-    if (!cstrElement[0])
-        CopyName(cstrElement, "Element");
-    if (pDevice->product[0])
-        CopyName(cstrDevice, pDevice->product);
-    else
-        HIDGetUsageName(pDevice->usagePage, pDevice->usage, cstrDevice);
-    if (!cstrDevice[0])
-        CopyName(cstrDevice, "Device");
     // "device: element", cut to the 255 characters the text holds.
-    const std::string joined = std::string(cstrDevice) + ": " + cstrElement;
+    const std::string joined = NameOf(pDevice->product, pDevice->usagePage, pDevice->usage, "Device") + ": " +
+                               NameOf(pElement->name, pElement->usagePage, pElement->usage, "Element");
     const size_t length = std::min<size_t>(joined.size(), 255);
     std::memcpy(cstrName, joined.data(), length);
     cstrName[length] = '\0';
@@ -259,10 +258,8 @@ void GetAbsentElementNameString(const actionBinding& binding, char* cstrName)
     std::string name(binding.name, strnlen(binding.name, sizeof binding.name));
     if (name.empty()) {
         // Never seen since it was loaded: the kinds of device and element.
-        char cstrDevice[256] = "", cstrElement[256] = "";
-        HIDGetUsageName(binding.record.usagePage, binding.record.usage, cstrDevice);
-        HIDGetUsageName(binding.record.usagePageE, binding.record.usageE, cstrElement);
-        name = std::string(cstrDevice[0] ? cstrDevice : "Device") + ": " + (cstrElement[0] ? cstrElement : "Element");
+        name = NameOf("", binding.record.usagePage, binding.record.usage, "Device") + ": " +
+               NameOf("", binding.record.usagePageE, binding.record.usageE, "Element");
     }
     // The name is cut, never the news that it is away.
     constexpr char kAway[] = " (not connected)";

@@ -487,6 +487,21 @@ int WaitForExit(pid_t pid)
     return -1;
 }
 
+// Ends the server the program shows on (*server: its display or its
+// compositor) and expects the program to end with it, having saved the demo
+// keys in folder; *program becomes -1 once it has ended.
+void ExpectEndsWithItsServer(pid_t* server, const char* what, pid_t* program, const fs::path& folder)
+{
+    kill(*server, SIGTERM);
+    waitpid(*server, nullptr, 0);
+    *server = -1;
+    const int status = WaitForExit(*program);
+    EXPECT_NE(status, -1) << "the program ends with its " << what;
+    if (status != -1)
+        *program = -1;
+    EXPECT_TRUE(DemoKeysSavedIn(folder));
+}
+
 TEST_F(EndToEnd, TermIntAndHangUpQuitAsQuitDoesSavingTheBindings)
 {
     std::ofstream(root / "run/empty.sprites") << "0\n0\n";
@@ -512,14 +527,7 @@ TEST_F(EndToEnd, LosingTheDisplaySavesTheBindings)
     Start((root / "run/empty.sprites").string(), "empty.sprites");
     Keys("ctrl+g"); // the world runs
     Sleep(500);
-    kill(display, SIGTERM);
-    waitpid(display, nullptr, 0);
-    display = -1;
-    const int status = WaitForExit(pid);
-    EXPECT_NE(status, -1) << "the program ends with its display";
-    if (status != -1)
-        pid = -1;
-    EXPECT_TRUE(DemoKeysSavedIn(root / "run"));
+    ExpectEndsWithItsServer(&display, "display", &pid, root / "run");
 }
 
 TEST_F(EndToEnd, LosingTheWaylandCompositorSavesTheBindings)
@@ -536,14 +544,7 @@ TEST_F(EndToEnd, LosingTheWaylandCompositorSavesTheBindings)
         shot = Shot();
     }
     ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
-    kill(compositor, SIGTERM);
-    waitpid(compositor, nullptr, 0);
-    compositor = -1;
-    const int status = WaitForExit(pid);
-    EXPECT_NE(status, -1) << "the program ends with its compositor";
-    if (status != -1)
-        pid = -1;
-    EXPECT_TRUE(DemoKeysSavedIn(root / "run"));
+    ExpectEndsWithItsServer(&compositor, "compositor", &pid, root / "run");
 }
 
 } // namespace

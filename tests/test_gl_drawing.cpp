@@ -60,6 +60,13 @@ protected:
         window = OpenGLTestWindow(record, width, height, &frame);
         return record;
     }
+    // A window of one red image, width by height, open.
+    recWindow* OpenOneRedImage(int32_t width, int32_t height)
+    {
+        recWindow* record = NewTestRecord(1, 0);
+        MakeImage32(&record->pImageArray[0], width, height, kRed);
+        return Open(record);
+    }
     recWindow* Record() const { return static_cast<recWindow*>(GetWRefCon(window)); }
     WindowRef window = nullptr;
     Frame frame;
@@ -490,9 +497,7 @@ std::vector<Copy> Copies(const std::vector<FeedbackItem>& items, float scale)
 
 TEST_F(GLWorld, TiledSpritesCoverTheWindowWithMirroredCopiesFixedInTheWorld)
 {
-    recWindow* record = NewTestRecord(1, 0);
-    MakeImage32(&record->pImageArray[0], 256, 256, kRed);
-    Open(record);
+    recWindow* record = OpenOneRedImage(256, 256);
     recSprite sprite;
     MakeSprite(&sprite, 0, 1000, 300);
     sprite.fTiled = kTiled;
@@ -553,9 +558,7 @@ TEST_F(GLWorld, TiledSpritesCoverTheWindowWithMirroredCopiesFixedInTheWorld)
 
 TEST_F(GLWorld, DegenerateTiledSpritesAreSkipped)
 {
-    recWindow* record = NewTestRecord(1, 0);
-    MakeImage32(&record->pImageArray[0], 16, 16, kRed);
-    Open(record);
+    recWindow* record = OpenOneRedImage(16, 16);
     recSprite sprite;
     MakeSprite(&sprite, 0, 0, 0);
     sprite.fTiled = kTiled;
@@ -573,9 +576,7 @@ TEST_F(GLWorld, DegenerateTiledSpritesAreSkipped)
 
 TEST_F(GLWorld, LinesOutlineEveryTileOfEveryCopyAndTheGridSitsAtTheViewCentre)
 {
-    recWindow* record = NewTestRecord(1, 0);
-    MakeImage32(&record->pImageArray[0], 300, 20, kRed); // tiles 256, 32, 8, 4 by 16, 4
-    Open(record);
+    recWindow* record = OpenOneRedImage(300, 20); // tiles 256, 32, 8, 4 by 16, 4
     recSprite sprite;
     MakeSprite(&sprite, 0, 50, 60);
     sprite.rotation = 30;
@@ -612,9 +613,7 @@ TEST_F(GLWorld, LinesOutlineEveryTileOfEveryCopyAndTheGridSitsAtTheViewCentre)
 
 TEST_F(GLWorld, SpriteDrawingLeavesTheStateItPromises)
 {
-    recWindow* record = NewTestRecord(1, 0);
-    MakeImage32(&record->pImageArray[0], 8, 8, kRed);
-    Open(record);
+    recWindow* record = OpenOneRedImage(8, 8);
     recSprite sprite;
     MakeSprite(&sprite, 0, 0, 0);
     sprite.fAlphaBlend = sprite.fAlphaTest = true;

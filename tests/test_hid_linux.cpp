@@ -17,10 +17,9 @@
 
 #include "HID_Devices_External.h"
 #include "List_Devices_Output.h"
+#include "Umockdev_Fixture.h"
 
 namespace {
-
-const std::string kData = STARDRIFT_TEST_DATA "/umockdev/";
 
 pRecDevice DeviceNamed(const char* product)
 {
@@ -49,19 +48,13 @@ class LinuxDevices : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(std::getenv("LD_PRELOAD"), nullptr) << "run under umockdev-wrapper";
-        testbed = umockdev_testbed_new();
-        GError* error = nullptr;
+        ASSERT_NO_FATAL_FAILURE(StartTestbed(&testbed));
         gchar* text = nullptr;
-        ASSERT_TRUE(g_file_get_contents((kData + "devices.umockdev").c_str(), &text, nullptr, &error));
-        ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, text, &error)) << error->message;
+        ASSERT_TRUE(g_file_get_contents((kUmockdevData + "devices.umockdev").c_str(), &text, nullptr, nullptr));
+        ASSERT_NO_FATAL_FAILURE(AddDevices(testbed, text));
         g_free(text);
-        ASSERT_TRUE(
-            umockdev_testbed_load_ioctl(testbed, "/dev/input/event3", (kData + "gamepad.ioctl").c_str(), &error))
-            << error->message;
-        ASSERT_TRUE(
-            umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(), &error))
-            << error->message;
+        ASSERT_NO_FATAL_FAILURE(LoadIoctl(testbed, "/dev/input/event3", "gamepad.ioctl"));
+        ASSERT_NO_FATAL_FAILURE(LoadIoctl(testbed, "/dev/input/event1", "keyboard.ioctl"));
         // The testbed may be read by everyone, the stick's node by no one
         // (the list is built as an unprivileged user when the tests run as root).
         gchar* root = umockdev_testbed_get_root_dir(testbed);
@@ -164,8 +157,8 @@ TEST_F(LinuxDevices, ValuesFollowTheEvents)
     EXPECT_EQ(HIDGetElementValue(pad, hat), 8) << "a centred hat reads its null value";
 
     GError* error = nullptr;
-    ASSERT_TRUE(
-        umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3", (kData + "gamepad.evemu").c_str(), &error))
+    ASSERT_TRUE(umockdev_testbed_load_evemu_events(testbed, "/dev/input/event3",
+                                                   (kUmockdevData + "gamepad.evemu").c_str(), &error))
         << error->message;
     // The replay writes one event at a time: wait for the last one, the Y
     // axis, and every earlier event has been read too.

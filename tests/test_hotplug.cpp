@@ -30,18 +30,18 @@
 #include "Input_Fixture.h"
 #include "Shell_Command.h"
 #include "Test_Support.h"
+#include "Umockdev_Fixture.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const std::string kData = STARDRIFT_TEST_DATA "/umockdev/";
 
 // The paragraphs of the mocked devices' description whose path has the
 // given part, with every text in swaps replaced: the same pad can so be
 // plugged into another port.
 std::string Devices(const std::string& pathPart, const std::vector<std::pair<std::string, std::string>>& swaps = {})
 {
-    std::ifstream in(kData + "devices.umockdev");
+    std::ifstream in(kUmockdevData + "devices.umockdev");
     const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string chosen;
     size_t start = 0;
@@ -174,13 +174,9 @@ class HotPlug : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(std::getenv("LD_PRELOAD"), nullptr) << "run under umockdev-wrapper";
-        testbed = umockdev_testbed_new();
-        GError* error = nullptr;
-        ASSERT_TRUE(umockdev_testbed_add_from_string(testbed, Devices("/serio0/").c_str(), &error)) << error->message;
-        ASSERT_TRUE(
-            umockdev_testbed_load_ioctl(testbed, "/dev/input/event1", (kData + "keyboard.ioctl").c_str(), &error))
-            << error->message;
+        ASSERT_NO_FATAL_FAILURE(StartTestbed(&testbed));
+        ASSERT_NO_FATAL_FAILURE(AddDevices(testbed, Devices("/serio0/").c_str()));
+        ASSERT_NO_FATAL_FAILURE(LoadIoctl(testbed, "/dev/input/event1", "keyboard.ioctl"));
         folder.Enter();
     }
     void Start()
@@ -215,7 +211,8 @@ protected:
         GError* error = nullptr;
         EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, port.description.c_str(), &error))
             << (error ? error->message : "");
-        EXPECT_TRUE(umockdev_testbed_load_ioctl(testbed, port.node.c_str(), (kData + "gamepad.ioctl").c_str(), &error))
+        EXPECT_TRUE(
+            umockdev_testbed_load_ioctl(testbed, port.node.c_str(), (kUmockdevData + "gamepad.ioctl").c_str(), &error))
             << (error ? error->message : "");
         ueventSent = Clock::now();
         umockdev_testbed_uevent(testbed, port.devices.front().c_str(), "add");

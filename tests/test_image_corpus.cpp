@@ -344,24 +344,37 @@ int32_t PngBufferDepth(int colorType, int bitDepth)
     return colorType == PNG_COLOR_TYPE_GRAY && bitDepth >= 8 ? 8 : 32;
 }
 
-void CheckPngSuite(Corpus* test, const std::string& folder, bool (*isBad)(const std::string&), Tally* tally)
+// Checks each file of folder whose name ends in ending against what
+// expect(name, &c) says it should give (c.path is set). Stops at a fatal
+// failure in expect.
+template <typename Expect>
+void CheckEachFile(Corpus* test, const std::string& folder, const char* ending, Tally* tally, Expect expect)
 {
-    for (const std::string& name : FilesOf(folder, ".png")) {
+    for (const std::string& name : FilesOf(folder, ending)) {
         Case c;
         c.path = folder + "/" + name;
-        int colorType = 0, bitDepth = 0;
-        Picture picture;
-        c.good = !isBad(name);
-        const bool decoded = c.good && ReadPng(c.path, &picture, &colorType, &bitDepth);
-        if (c.good) {
-            EXPECT_TRUE(decoded) << c.path << ": the reference decoder refuses a good file";
-        }
-        if (decoded) {
-            c.pictures.push_back(picture);
-            c.depth = PngBufferDepth(colorType, bitDepth);
-        }
+        expect(name, &c);
+        if (testing::Test::HasFatalFailure())
+            return;
         test->Check(c, tally);
     }
+}
+
+void CheckPngSuite(Corpus* test, const std::string& folder, bool (*isBad)(const std::string&), Tally* tally)
+{
+    CheckEachFile(test, folder, ".png", tally, [isBad](const std::string& name, Case* c) {
+        int colorType = 0, bitDepth = 0;
+        Picture picture;
+        c->good = !isBad(name);
+        const bool decoded = c->good && ReadPng(c->path, &picture, &colorType, &bitDepth);
+        if (c->good) {
+            EXPECT_TRUE(decoded) << c->path << ": the reference decoder refuses a good file";
+        }
+        if (decoded) {
+            c->pictures.push_back(picture);
+            c->depth = PngBufferDepth(colorType, bitDepth);
+        }
+    });
 }
 
 TEST_F(Corpus, PngSuite)
@@ -397,15 +410,13 @@ TEST_F(Corpus, BmpSuite)
     const std::string folder = kCorpus + "/bmpsuite";
     const auto map = ReadMap(folder + "/ref/map.tsv");
     Tally tally;
-    for (const std::string& name : FilesOf(folder, ".bmp")) {
-        Case c;
-        c.path = folder + "/" + name;
-        c.good = name[0] == 'g';
-        std::ifstream in(c.path, std::ios::binary);
+    ASSERT_NO_FATAL_FAILURE(CheckEachFile(this, folder, ".bmp", &tally, [&](const std::string& name, Case* c) {
+        c->good = name[0] == 'g';
+        std::ifstream in(c->path, std::ios::binary);
         const std::vector<unsigned char> head((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const uint32_t infoSize = LE(head, 14, 4);
         const uint32_t bitCount = infoSize == 12 ? LE(head, 24, 2) : LE(head, 28, 2);
-        c.depth = bitCount == 16 ? 16 : 32;
+        c->depth = bitCount == 16 ? 16 : 32;
         if (const auto it = map.find(name); it != map.end()) {
             for (const std::string& ref : it->second) {
                 Picture picture;
@@ -413,12 +424,11 @@ TEST_F(Corpus, BmpSuite)
                 for (uint32_t& p : picture.argb)
                     if ((p >> 24) == 0)
                         p = 0; // not drawn
-                c.pictures.push_back(picture);
+                c->pictures.push_back(picture);
             }
         }
-        c.good = c.good && !c.pictures.empty(); // the suite gives no picture for g-pal8os2.bmp
-        Check(c, &tally);
-    }
+        c->good = c->good && !c->pictures.empty(); // the suite gives no picture for g-pal8os2.bmp
+    }));
     Report("bmpsuite", tally);
     EXPECT_GE(tally.files, 90);
 }
@@ -428,19 +438,16 @@ TEST_F(Corpus, GifSuite)
     const std::string folder = kCorpus + "/gif";
     const auto map = ReadMap(folder + "/ref/map.tsv");
     Tally tally;
-    for (const std::string& name : FilesOf(folder, ".gif")) {
-        Case c;
-        c.path = folder + "/" + name;
+    ASSERT_NO_FATAL_FAILURE(CheckEachFile(this, folder, ".gif", &tally, [&](const std::string& name, Case* c) {
         if (const auto it = map.find(name); it != map.end() && it->second.size() == 3 && it->second[2] != "-") {
             const int width = std::stoi(it->second[0]), height = std::stoi(it->second[1]);
             Picture picture;
             ASSERT_TRUE(ReadRgba(folder + "/ref/" + it->second[2], width, height, &picture)) << name;
-            c.refusedBySize = width > 32767 || height > 32767;
-            c.good = !c.refusedBySize;
-            c.pictures.push_back(picture);
+            c->refusedBySize = width > 32767 || height > 32767;
+            c->good = !c->refusedBySize;
+            c->pictures.push_back(picture);
         }
-        Check(c, &tally);
-    }
+    }));
     Report("gif", tally);
     EXPECT_GE(tally.files, 80);
 }

@@ -220,7 +220,3 @@ OSStatus HostSendWindowCommand(WindowRef window, OSType commandID);
 void SysBeep(int16_t duration);
 // The number of beeps so far.
 int HostBeepCount();
-// Installs the file dialog as the answer to NavChooseFile.
-void HostUseFileDialog();
-// The folder the file dialog opens in.
-void HostSetFileDialogFolder(const char* folder);

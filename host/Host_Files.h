@@ -25,6 +25,10 @@ void HostSetFileChooser(HostFileChooser chooser);
 // "cancelled". Always returns noErr; reply->validRecord tells the outcome.
 OSErr NavChooseFile(NavReplyRecord* reply);
 OSErr NavDisposeReply(NavReplyRecord* reply);
+// Installs the file dialog (Host_File_Dialog.cpp) as the answer to NavChooseFile.
+void HostUseFileDialog();
+// The folder the file dialog opens in.
+void HostSetFileDialogFolder(const char* folder);
 // The plain name of the file chosen last, "" before any; for window titles.
 const char* HostLastChosenFileName();
 

@@ -31,7 +31,7 @@ QOffscreenSurface* HostOffscreenSurface();
 
 // ---- display devices (Host_Displays.cpp) ----
 extern std::vector<GDevice> gDevices;
-// Takes the device list afresh from the screens, or from the fixture.
+// Takes the device list afresh from the screens, or from the stand-in displays.
 void HostRefreshDevices();
 // The index of a device handle in the list, -1 for none of its handles.
 int HostDeviceIndex(GDHandle gd);

@@ -117,8 +117,6 @@ OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer);
 // Runs the event loop until the 'quit' command's standard handling ends it.
 void RunApplicationEventLoop();
 void QuitApplicationEventLoop();
-// The number of timers installed and not removed.
-int HostTimerCount();
 
 // From now on SIGTERM, SIGINT and SIGHUP (each unless it was ignored when the
 // program started) send the 'quit' command through the event loop, as the
@@ -147,8 +145,6 @@ void DisposeNibReference(IBNibRef nibRef);
 
 MenuRef GetMenuHandle(int16_t menuID);
 void CheckMenuItem(MenuRef menu, uint16_t item, Boolean checked);
-// Whether an item carries its check mark (for tests and the menus' display).
-Boolean HostMenuItemChecked(MenuRef menu, uint16_t item);
 
 void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
@@ -162,10 +158,6 @@ void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean fUpdate);
 WindowRef FrontWindow();
 OSStatus SetUserFocusWindow(WindowRef window);
 Boolean IsWindowVisible(WindowRef window);
-// The number of windows created and not disposed.
-int HostWindowCount();
-// The small window that carries the menu bar while no other window is shown.
-Boolean HostMenuBarWindowVisible();
 
 // The GL surface's rectangle in device pixels, top-left at 0.
 Rect* GetWindowPortBounds(WindowRef window, Rect* bounds);
@@ -204,8 +196,6 @@ Boolean IsControlEnabled(ControlRef control);
 // Static texts: kControlStaticTextTextTag sets the whole text from size
 // bytes of Latin-1 characters.
 OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data);
-// The text of a static text or button, for tests.
-void HostGetControlText(ControlRef control, char* text, int32_t size);
 // Throws away the keys and clicks that came while the event loop was kept
 // waiting, so that the program does not act on them afterwards.
 void HostDiscardPendingInput();
@@ -218,5 +208,3 @@ OSStatus HostSendWindowCommand(WindowRef window, OSType commandID);
 // ---- the rest ---------------------------------------------------------------
 
 void SysBeep(int16_t duration);
-// The number of beeps so far.
-int HostBeepCount();

@@ -10,8 +10,3 @@ void SysBeep(int16_t)
     ++gBeeps;
     QApplication::beep();
 }
-
-int HostBeepCount()
-{
-    return gBeeps;
-}

@@ -104,21 +104,6 @@ OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t si
     return noErr;
 }
 
-void HostGetControlText(ControlRef control, char* text, int32_t size)
-{
-    if (!text || size <= 0)
-        return;
-    QString value;
-    if (auto* label = qobject_cast<QLabel*>(control ? Widget(control) : nullptr))
-        value = label->text();
-    else if (auto* button = qobject_cast<QAbstractButton*>(control ? Widget(control) : nullptr))
-        value = button->text();
-    const QByteArray latin1 = value.toLatin1();
-    const int32_t length = std::min<int32_t>(size - 1, int32_t(latin1.size()));
-    std::memcpy(text, latin1.constData(), size_t(length));
-    text[length] = '\0';
-}
-
 void DrawControls(WindowRef window)
 {
     if (HostIsLiveWindow(window) && window->main->isVisible())

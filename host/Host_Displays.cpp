@@ -7,8 +7,8 @@
 
 #include "Host_AGL_Internal.h"
 
-bool gUseDisplayFixture = false;
-std::vector<HostDisplayDevice> gDisplayFixture;
+bool gUseStandInDisplays = false;
+std::vector<HostDisplayDevice> gStandInDisplays;
 
 // The device list. Handles point into gDevicePtrs, which keeps its storage
 // as long as the number of devices stays the same.
@@ -28,8 +28,8 @@ int16_t Clamp16(qreal value)
 void HostRefreshDevices()
 {
     std::vector<GDevice> devices;
-    if (gUseDisplayFixture) {
-        for (const HostDisplayDevice& d : gDisplayFixture) {
+    if (gUseStandInDisplays) {
+        for (const HostDisplayDevice& d : gStandInDisplays) {
             const int flags = (d.screen ? 1 << screenDevice : 0) | (d.active ? 1 << screenActive : 0);
             devices.push_back(GDevice{d.gdRect, int16_t(flags)});
         }

@@ -66,11 +66,6 @@ OSStatus RemoveEventLoopTimer(EventLoopTimerRef timer)
     return noErr;
 }
 
-int HostTimerCount()
-{
-    return int(gTimers.size());
-}
-
 namespace {
 
 std::atomic<bool> gInEventLoop = false;

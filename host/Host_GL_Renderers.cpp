@@ -1,5 +1,5 @@
 // Renderer facts: what the GL implementation says of its renderer, or what
-// the display fixture says of each device's renderers.
+// the stand-in displays of a test say of each device's renderers.
 #include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -79,11 +79,11 @@ bool DeviceRenderers(int index, std::vector<HostRendererFacts>* renderers)
 {
     if (index < 0 || index >= int(gDevices.size()))
         return false;
-    if (!gUseDisplayFixture) {
+    if (!gUseStandInDisplays) {
         renderers->push_back(RealRendererFacts());
         return true;
     }
-    const HostDisplayDevice& device = gDisplayFixture[size_t(index)];
+    const HostDisplayDevice& device = gStandInDisplays[size_t(index)];
     if (device.queryFails)
         return false;
     for (int32_t i = 0; i < std::clamp(device.numRenderers, 0, 4); ++i)

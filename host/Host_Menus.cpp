@@ -133,8 +133,3 @@ void CheckMenuItem(MenuRef menu, uint16_t item, Boolean checked)
         return;
     menu->checked[item] = checked ? 1 : 0;
 }
-
-Boolean HostMenuItemChecked(MenuRef menu, uint16_t item)
-{
-    return menu && item < menu->checked.size() ? menu->checked[item] : 0;
-}

@@ -43,11 +43,12 @@ struct HostDisplayDevice {
     HostRendererFacts renderers[4];
 };
 
-// The GL layer (Host_AGL.cpp): display devices from a fixture instead of the
-// screens while gUseDisplayFixture; contexts that may not share; a call just
-// before each swap; the swap interval of surfaces made from now on.
-extern bool gUseDisplayFixture;
-extern std::vector<HostDisplayDevice> gDisplayFixture;
+// The GL layer: display devices that a test describes instead of the screens
+// while gUseStandInDisplays (Host_Displays.cpp); contexts that may not share,
+// a call just before each swap (Host_AGL.cpp); the swap interval of surfaces
+// made from now on (Host_GL_Format.cpp).
+extern bool gUseStandInDisplays;
+extern std::vector<HostDisplayDevice> gStandInDisplays;
 extern bool gRefuseSharing;
 using HostSwapHook = void (*)(AGLContext ctx, void* data);
 extern HostSwapHook gSwapHook;

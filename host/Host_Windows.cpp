@@ -301,16 +301,6 @@ Boolean IsWindowVisible(WindowRef window)
     return HostIsLiveWindow(window) && window->visible;
 }
 
-int HostWindowCount()
-{
-    return int(gWindows.size());
-}
-
-Boolean HostMenuBarWindowVisible()
-{
-    return gMenuBarWindow && gMenuBarWindow->isVisible();
-}
-
 QWindow* HostWindowSurface(WindowRef window)
 {
     return HostIsLiveWindow(window) ? window->surface : nullptr;

@@ -5,6 +5,7 @@
 #include "App_Shell.h"
 #include "HID_Devices_External.h"
 #include "HID_Fixture.h"
+#include "Host_App_Seams.h"
 
 using hidtest::Element;
 using hidtest::Ranged;
@@ -59,6 +60,6 @@ std::string ConfigText(const char (&signature)[5], SInt32 number)
     if (GetControlByID(gConfigWindow, &id, &control) != noErr)
         return "<no control>";
     char text[256];
-    HostGetControlText(control, text, sizeof text);
+    FixtureGetControlText(control, text, sizeof text);
     return text;
 }

@@ -18,6 +18,7 @@
 
 #include "App_Shell.h"
 #include "Config_File.h"
+#include "Host_App_Seams.h"
 #include "Host_Files.h"
 #include "Host_GL_Hooks.h"
 #include "Host_Window_Surface.h"
@@ -176,10 +177,10 @@ TEST_F(ShellWithConfigElsewhere, LoadsAndSavesThereOnly)
 
 TEST_F(Shell, OpensTheSpriteFileInATitledWindow)
 {
-    EXPECT_EQ(HostWindowCount(), 1);
+    EXPECT_EQ(FixtureWindowCount(), 1);
     EXPECT_TRUE(IsWindowVisible(first));
     EXPECT_EQ(std::string(HostLastChosenFileName()), "demo.sprites");
-    EXPECT_FALSE(HostMenuBarWindowVisible());
+    EXPECT_FALSE(FixtureMenuBarWindowVisible());
     EXPECT_GE(Record(first)->numSprites, 33);
     EXPECT_FLOAT_EQ(Record(first)->zoom, 0.5f);
 }
@@ -197,12 +198,12 @@ TEST_F(Shell, CommandResults)
     EXPECT_EQ(Command("roro"), eventNotHandledErr);
     EXPECT_EQ(Command("what"), eventNotHandledErr);
     EXPECT_EQ(Command("opnf"), noErr) << "the status of creating the second window";
-    EXPECT_EQ(HostWindowCount(), 2);
+    EXPECT_EQ(FixtureWindowCount(), 2);
     gCancel = true;
     EXPECT_EQ(Command("opnf"), eventNotHandledErr) << "no sprite file loaded";
-    EXPECT_EQ(HostWindowCount(), 2);
+    EXPECT_EQ(FixtureWindowCount(), 2);
     EXPECT_EQ(Command("clsf"), eventNotHandledErr);
-    EXPECT_EQ(HostWindowCount(), 1);
+    EXPECT_EQ(FixtureWindowCount(), 1);
 }
 
 TEST_F(Shell, ZoomSequenceAndToggles)
@@ -255,15 +256,15 @@ TEST_F(Shell, ThreeHundredZoomsEachWayKeepAFiniteDrawnView)
 TEST_F(Shell, AFailedSaveControlsSaysWhyAndBeeps)
 {
     std::filesystem::create_directory("ZV config");
-    const int beeps = HostBeepCount();
+    const int beeps = FixtureBeepCount();
     StartCapturingStderr();
     EXPECT_EQ(Command("save"), paramErr);
     const std::string said = CapturedStderr();
-    EXPECT_EQ(HostBeepCount(), beeps + 1);
+    EXPECT_EQ(FixtureBeepCount(), beeps + 1);
     EXPECT_NE(said.find("\"ZV config\": it is a folder"), std::string::npos) << said;
     std::filesystem::remove("ZV config");
     EXPECT_EQ(Command("save"), noErr);
-    EXPECT_EQ(HostBeepCount(), beeps + 1) << "a save that works is silent";
+    EXPECT_EQ(FixtureBeepCount(), beeps + 1) << "a save that works is silent";
 }
 
 TEST_F(Shell, HugeRotationsInASpriteFileKeepTheWorldRunning)
@@ -340,20 +341,20 @@ TEST_F(Shell, MenuOpeningSetsTheCheckMarks)
     Command("tlin");
     Command("tinf"); // info was on after loading
     HostSendMenuOpening();
-    EXPECT_TRUE(HostMenuItemChecked(menu, 15));
-    EXPECT_FALSE(HostMenuItemChecked(menu, 16));
-    EXPECT_FALSE(HostMenuItemChecked(menu, 17));
+    EXPECT_TRUE(FixtureMenuItemChecked(menu, 15));
+    EXPECT_FALSE(FixtureMenuItemChecked(menu, 16));
+    EXPECT_FALSE(FixtureMenuItemChecked(menu, 17));
     Command("grid");
     HostSendMenuOpening();
-    EXPECT_TRUE(HostMenuItemChecked(menu, 17));
+    EXPECT_TRUE(FixtureMenuItemChecked(menu, 17));
 }
 
 TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
 {
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
     Command("gogo");
     Command("gogo");
-    EXPECT_EQ(HostTimerCount(), 1);
+    EXPECT_EQ(FixtureTimerCount(), 1);
     EXPECT_NE(gTimer, nullptr);
     EXPECT_TRUE(Record(first)->go);
 
@@ -361,7 +362,7 @@ TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
     WindowRef second = FrontWindow();
     ASSERT_NE(second, first);
     Command("gogo"); // only sets go on the second window
-    EXPECT_EQ(HostTimerCount(), 1);
+    EXPECT_EQ(FixtureTimerCount(), 1);
     EXPECT_TRUE(Record(second)->go);
 
     // Ticks move the first window's world only.
@@ -380,26 +381,26 @@ TEST_F(Shell, OneTimerTicksTheWindowThatWasFront)
     // the user picks the second window again before stopping.
     SetUserFocusWindow(second);
     Command("stop"); // from the second window: stops the one timer
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
     EXPECT_EQ(gTimer, nullptr);
     EXPECT_FALSE(Record(second)->go);
     EXPECT_TRUE(Record(first)->go);
     Command("stop"); // without a timer only clears go
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
 }
 
 TEST_F(Shell, ClosingTheTickedWindowStopsTheTimer)
 {
     Command("gogo");
     Command("opnf");
-    ASSERT_EQ(HostTimerCount(), 1);
+    ASSERT_EQ(FixtureTimerCount(), 1);
     Command("clsf"); // the second window: the timer keeps ticking the first
-    EXPECT_EQ(HostTimerCount(), 1);
+    EXPECT_EQ(FixtureTimerCount(), 1);
     HostSendWindowEvent(first, kEventWindowClose); // the close box
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
     EXPECT_EQ(gTimer, nullptr);
-    EXPECT_EQ(HostWindowCount(), 0);
-    EXPECT_TRUE(HostMenuBarWindowVisible()) << "the menu bar stays in a window of its own";
+    EXPECT_EQ(FixtureWindowCount(), 0);
+    EXPECT_TRUE(FixtureMenuBarWindowVisible()) << "the menu bar stays in a window of its own";
     EXPECT_EQ(Command("zmin"), eventNotHandledErr) << "window commands do nothing without a window";
     EXPECT_EQ(Command("clsf"), eventNotHandledErr);
 }
@@ -414,15 +415,15 @@ TEST_F(Shell, WindowCommandsSkipAWindowWithoutRecord)
     const float zoom = Record(first)->zoom;
     EXPECT_EQ(Command("zmin"), eventNotHandledErr);
     EXPECT_EQ(Command("gogo"), eventNotHandledErr);
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
     EXPECT_EQ(Record(first)->zoom, zoom);
     MenuRef menu = GetMenuHandle(kMainMenu);
     CheckMenuItem(menu, 16, 0);
     HostSendMenuOpening();
-    EXPECT_FALSE(HostMenuItemChecked(menu, 16)) << "no check marks from the configuration window";
+    EXPECT_FALSE(FixtureMenuItemChecked(menu, 16)) << "no check marks from the configuration window";
     // Closing the configuration window only hides it.
     Command("clsf");
-    EXPECT_EQ(HostWindowCount(), 2);
+    EXPECT_EQ(FixtureWindowCount(), 2);
     EXPECT_FALSE(IsWindowVisible(config));
     EXPECT_EQ(FrontWindow(), first);
 }
@@ -431,10 +432,10 @@ TEST_F(Shell, QuitDisposesEveryWindowAndEndsTheLoop)
 {
     Command("opnf");
     Command("gogo");
-    ASSERT_EQ(HostWindowCount(), 2);
+    ASSERT_EQ(FixtureWindowCount(), 2);
     EXPECT_EQ(Command("quit"), eventNotHandledErr);
-    EXPECT_EQ(HostWindowCount(), 0);
-    EXPECT_EQ(HostTimerCount(), 0);
+    EXPECT_EQ(FixtureWindowCount(), 0);
+    EXPECT_EQ(FixtureTimerCount(), 0);
     RunApplicationEventLoop(); // returns at once: quit was requested
 }
 

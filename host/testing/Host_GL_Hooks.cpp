@@ -7,8 +7,8 @@
 void HostUseDisplayFixture(const HostDisplayDevice* devices, int32_t count)
 {
     // The device list is made again from these at its next use.
-    gUseDisplayFixture = devices != nullptr;
-    gDisplayFixture.assign(devices, devices ? devices + std::max(count, 0) : devices);
+    gUseStandInDisplays = devices != nullptr;
+    gStandInDisplays.assign(devices, devices ? devices + std::max(count, 0) : devices);
 }
 
 int32_t HostPixelFormatDeviceCount(AGLPixelFormat pix)

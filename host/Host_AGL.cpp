@@ -143,7 +143,7 @@ Boolean aglSetInteger(AGLContext ctx, GLint pname, const GLint* params)
         return false;
     }
     // The interval belongs to the window's surface format, fixed when the
-    // surface was made (HostSetSwapInterval).
+    // surface was made (FixtureSetSwapInterval).
     return true;
 }
 

@@ -123,7 +123,7 @@ WindowRef OpenGLTestWindow(recWindow* record, int width, int height, Frame* fram
     EXPECT_TRUE(surface->isExposed());
     EXPECT_EQ(bounds.right, width);
     EXPECT_EQ(bounds.bottom, height);
-    HostSetBeforeSwapHook(frame ? ReadBack : nullptr, frame);
+    FixtureSetBeforeSwapHook(frame ? ReadBack : nullptr, frame);
     if (record) {
         EXPECT_EQ(BuildGLForWindow(window), noErr);
     }
@@ -132,7 +132,7 @@ WindowRef OpenGLTestWindow(recWindow* record, int width, int height, Frame* fram
 
 void CloseGLTestWindow(WindowRef window)
 {
-    HostSetBeforeSwapHook(nullptr, nullptr);
+    FixtureSetBeforeSwapHook(nullptr, nullptr);
     auto* record = static_cast<recWindow*>(GetWRefCon(window));
     DisposeGLForWindow(window);
     DisposeWindow(window);

@@ -114,7 +114,7 @@ protected:
     {
         Messages().clear();
         HIDSetReportObserver(RecordMessage);
-        mLiveObjects = HostCFLiveObjects();
+        mLiveObjects = FixtureLiveCFObjects();
     }
 
     void TearDown() override
@@ -122,10 +122,10 @@ protected:
         HIDReleaseDeviceList();
         FixtureRegistryRemove();
         HIDSetReportObserver(nullptr);
-        EXPECT_EQ(HostRegistryLiveHandles(), 0);
-        EXPECT_EQ(HostRegistryLivePlugIns(), 0);
-        EXPECT_EQ(HostRegistryLiveInterfaces(), 0);
-        EXPECT_EQ(HostCFLiveObjects(), mLiveObjects);
+        EXPECT_EQ(FixtureLiveRegistryHandles(), 0);
+        EXPECT_EQ(FixtureLivePlugIns(), 0);
+        EXPECT_EQ(FixtureLiveInterfaces(), 0);
+        EXPECT_EQ(FixtureLiveCFObjects(), mLiveObjects);
         EXPECT_EQ(gCurrentGetDevice, nullptr);
     }
 

@@ -728,7 +728,7 @@ TEST_F(GLWorld, TheFrameRateIsTheMeanSinceTheLastRenewalAtMostTwiceASecond)
     const AbsoluteTime second = 1000000000ull;
     // Far past any frame an earlier test of this process drew.
     const AbsoluteTime start = UpTime() + 1000 * second;
-    HostSetUpTimeSource(TestClock);
+    FixtureSetUpTimeSource(TestClock);
     gNow = start;
     EXPECT_EQ(drawn(), "FPS: 0.0") << "the first call measures from long ago";
     for (int i = 1; i < 31; ++i) {
@@ -739,7 +739,7 @@ TEST_F(GLWorld, TheFrameRateIsTheMeanSinceTheLastRenewalAtMostTwiceASecond)
     EXPECT_EQ(drawn(), "FPS: 59.6") << "31 frames in 0.52 seconds";
     gNow += second / 2;
     EXPECT_EQ(drawn(), "FPS: 2.0") << "exactly half a second renews";
-    HostSetUpTimeSource(nullptr);
+    FixtureSetUpTimeSource(nullptr);
     glDeleteLists(font, 256);
 }
 

@@ -68,14 +68,14 @@ protected:
         for (AGLContext* c : {&context, &other})
             if (*c)
                 DestroyGLFromWindow(c, nullptr);
-        HostUseDisplayFixture(nullptr, 0);
-        HostRefuseContextSharing(false);
+        FixtureUseDisplays(nullptr, 0);
+        FixtureRefuseContextSharing(false);
         CloseGLTestWindow(window);
     }
     void UseDisplays(std::initializer_list<HostDisplayDevice> devices)
     {
         displays.assign(devices);
-        HostUseDisplayFixture(displays.data(), int32_t(displays.size()));
+        FixtureUseDisplays(displays.data(), int32_t(displays.size()));
     }
     // The window's rectangle cut at fraction f of its width: left or right part.
     Rect Left(double f) const { return Rect{global.top, global.left, global.bottom, int16_t(global.left + 200 * f)}; }
@@ -243,7 +243,7 @@ TEST_F(GLSetup, AFixedWindowOverTwoDisplaysCannotBeAccelerated)
     EXPECT_EQ(Build(&info, &result), "");
     EXPECT_EQ(result, noErr);
     ASSERT_NE(context, nullptr);
-    EXPECT_EQ(HostPixelFormatDeviceCount(info.fmt), 0);
+    EXPECT_EQ(FixturePixelFormatDeviceCount(info.fmt), 0);
     EXPECT_EQ(DestroyGLFromWindow(&context, &info), noErr);
     EXPECT_EQ(context, nullptr);
     EXPECT_EQ(info.fmt, nullptr);
@@ -259,7 +259,7 @@ TEST_F(GLSetup, AFixedWindowOnOneDisplayIsCheckedAndChosenForThatDisplayAlone)
     EXPECT_EQ(Build(&info, &result), "");
     EXPECT_EQ(result, noErr);
     ASSERT_NE(context, nullptr);
-    EXPECT_EQ(HostPixelFormatDeviceCount(info.fmt), 1);
+    EXPECT_EQ(FixturePixelFormatDeviceCount(info.fmt), 1);
     EXPECT_EQ(info.VRAM, 64 * kMB);
     EXPECT_EQ(aglGetCurrentContext(), context) << "made current";
     DestroyGLFromWindow(&context, &info);
@@ -299,7 +299,7 @@ TEST_F(GLSetup, ContextsShareObjectsOrAreMadeUnsharedWhenSharingIsRefused)
     EXPECT_TRUE(glIsTexture(texture)) << "shared with the first context";
     DestroyGLFromWindow(&other, &second);
 
-    HostRefuseContextSharing(true);
+    FixtureRefuseContextSharing(true);
     second = Request(true, true);
     EXPECT_EQ(Build(&second, &result, context, &other), "") << "the retry without sharing clears the error";
     EXPECT_EQ(result, noErr);

@@ -85,7 +85,7 @@ TEST_F(DeviceList, BuildingTwiceReleasesTheFirstList)
         firstInterfaces.push_back(device.interface);
     Install(first);
     ASSERT_TRUE(HIDBuildDeviceList(0, 0));
-    EXPECT_EQ(HostRegistryLiveInterfaces(), 3);
+    EXPECT_EQ(FixtureLiveInterfaces(), 3);
 
     Install({NamedDevice("only")});
     ASSERT_TRUE(HIDBuildDeviceList(0, 0));
@@ -96,7 +96,7 @@ TEST_F(DeviceList, BuildingTwiceReleasesTheFirstList)
         EXPECT_EQ(interface->releases, 1);
         EXPECT_FALSE(interface->isOpen);
     }
-    EXPECT_EQ(HostRegistryLiveInterfaces(), 1);
+    EXPECT_EQ(FixtureLiveInterfaces(), 1);
 }
 
 TEST_F(DeviceList, PrimaryUsageRestrictsTheList)
@@ -322,7 +322,7 @@ TEST_F(DeviceInterfaces, EachDeviceIsOpenedOnceAndClosedAndReleasedAtRelease)
     EXPECT_EQ(pDevice->queue, nullptr);
     EXPECT_EQ(state->opens, 1);
     EXPECT_TRUE(state->isOpen);
-    EXPECT_EQ(HostRegistryLivePlugIns(), 0); // the plug-in is destroyed right away
+    EXPECT_EQ(FixtureLivePlugIns(), 0); // the plug-in is destroyed right away
 
     EXPECT_EQ(HIDReleaseAllDeviceQueues(), kIOReturnSuccess);
     EXPECT_EQ(HIDDequeueDevice(pDevice), kIOReturnSuccess);

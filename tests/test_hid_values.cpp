@@ -41,9 +41,9 @@ struct SteppingClockInstalled {
     SteppingClockInstalled()
     {
         gSteppedNow = 0;
-        HostSetUpTimeSource(SteppingClock);
+        FixtureSetUpTimeSource(SteppingClock);
     }
-    ~SteppingClockInstalled() { HostSetUpTimeSource(nullptr); }
+    ~SteppingClockInstalled() { FixtureSetUpTimeSource(nullptr); }
 };
 
 // ------------------------------------------------------------ reading

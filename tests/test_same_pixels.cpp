@@ -61,12 +61,12 @@ Difference Compare(const Frame& a, const Frame& b)
 
 class SamePixels : public testing::Test {
 protected:
-    void SetUp() override { HostSetUpTimeSource(StoppedClock); }
+    void SetUp() override { FixtureSetUpTimeSource(StoppedClock); }
     void TearDown() override
     {
         if (window)
             CloseGLTestWindow(window);
-        HostSetUpTimeSource(nullptr);
+        FixtureSetUpTimeSource(nullptr);
         gZarvoRotate = true;
     }
     void Open(recWindow* record, int width = 800, int height = 600)

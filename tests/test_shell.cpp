@@ -236,7 +236,7 @@ TEST_F(Shell, ThreeHundredZoomsEachWayKeepAFiniteDrawnView)
     recWindow* record = Record(first);
     Command("tinf"); // only the world is drawn
     Drawn drawn;
-    HostSetBeforeSwapHook(CountDrawn, &drawn);
+    FixtureSetBeforeSwapHook(CountDrawn, &drawn);
     for (int i = 0; i < 300; ++i)
         ASSERT_EQ(Command("zmin"), noErr);
     EXPECT_EQ(record->zoom, kMaxZoom);
@@ -250,7 +250,7 @@ TEST_F(Shell, ThreeHundredZoomsEachWayKeepAFiniteDrawnView)
     EXPECT_GT(drawn.pixels, 1000);
 
     // (The bound zoom keys: Simulation.ThreeHundredZoomTicksEachWayStayInRange.)
-    HostSetBeforeSwapHook(nullptr, nullptr);
+    FixtureSetBeforeSwapHook(nullptr, nullptr);
 }
 
 TEST_F(Shell, AFailedSaveControlsSaysWhyAndBeeps)
@@ -294,14 +294,14 @@ TEST_F(Shell, HugeRotationsInASpriteFileKeepTheWorldRunning)
     actionArray[kActionRotRight].keyCode = 14;
     actionArray[kActionRotRight].keyState = true;
     Drawn drawn;
-    HostSetBeforeSwapHook(CountDrawn, &drawn);
+    FixtureSetBeforeSwapHook(CountDrawn, &drawn);
     Command("gogo");
     for (int i = 0; i < 2000 && drawn.frames < 20; ++i) {
         QCoreApplication::processEvents();
         QThread::msleep(1);
     }
     Command("stop");
-    HostSetBeforeSwapHook(nullptr, nullptr);
+    FixtureSetBeforeSwapHook(nullptr, nullptr);
     EXPECT_GE(drawn.frames, 20) << "the world runs";
     EXPECT_GT(drawn.pixels, 100) << "and is drawn";
     for (int i = 0; i < 8; ++i) {

@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         gNow = AbsoluteTime(1000) * 1000000000u; // far from the step's initial instant 0
-        HostSetUpTimeSource(FakeNow);
+        FixtureSetUpTimeSource(FakeNow);
         std::memset(&record, 0, sizeof record);
         record.zoom = 1.0f;
         std::memset(&image, 0, sizeof image);
@@ -40,7 +40,7 @@ protected:
     void TearDown() override
     {
         DisposeTestWindow(window);
-        HostSetUpTimeSource(nullptr);
+        FixtureSetUpTimeSource(nullptr);
     }
     void Sprites(int n)
     {

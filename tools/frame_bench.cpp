@@ -145,7 +145,7 @@ int main(int argc, char** argv)
         return Usage();
 
     QApplication application(argc, argv);
-    HostSetSwapInterval(0);
+    FixtureSetSwapInterval(0);
     HostSetFileChooser(ChooseGivenFile);
     // The bindings of a benchmark run are kept in a folder of its own, removed
     // at the end, so that no run reads or writes the bindings file where it runs.

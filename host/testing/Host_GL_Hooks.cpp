@@ -4,30 +4,30 @@
 
 #include "Host_GL_Format.h"
 
-void HostUseDisplayFixture(const HostDisplayDevice* devices, int32_t count)
+void FixtureUseDisplays(const HostDisplayDevice* devices, int32_t count)
 {
     // The device list is made again from these at its next use.
     gUseStandInDisplays = devices != nullptr;
     gStandInDisplays.assign(devices, devices ? devices + std::max(count, 0) : devices);
 }
 
-int32_t HostPixelFormatDeviceCount(AGLPixelFormat pix)
+int32_t FixturePixelFormatDeviceCount(AGLPixelFormat pix)
 {
     return pix ? pix->deviceCount : 0;
 }
 
-void HostRefuseContextSharing(Boolean refuse)
+void FixtureRefuseContextSharing(Boolean refuse)
 {
     gRefuseSharing = refuse;
 }
 
-void HostSetBeforeSwapHook(HostSwapHook hook, void* data)
+void FixtureSetBeforeSwapHook(HostSwapHook hook, void* data)
 {
     gSwapHook = hook;
     gSwapHookData = data;
 }
 
-void HostSetSwapInterval(int interval)
+void FixtureSetSwapInterval(int interval)
 {
     gSwapInterval = std::max(0, interval);
 }

@@ -2,13 +2,13 @@
 
 #include "Host_Seam_State.h"
 
-void HostSetUpTimeSource(HostUpTimeSource source)
+void FixtureSetUpTimeSource(HostUpTimeSource source)
 {
     gUpTimeSource = source;
 }
 
-long HostCFLiveObjects() { return gCFLiveObjects; }
+long FixtureLiveCFObjects() { return gCFLiveObjects; }
 
-long HostRegistryLiveHandles() { return gRegistryLiveHandles; }
-long HostRegistryLivePlugIns() { return gRegistryLivePlugIns; }
-long HostRegistryLiveInterfaces() { return gRegistryLiveInterfaces; }
+long FixtureLiveRegistryHandles() { return gRegistryLiveHandles; }
+long FixtureLivePlugIns() { return gRegistryLivePlugIns; }
+long FixtureLiveInterfaces() { return gRegistryLiveInterfaces; }

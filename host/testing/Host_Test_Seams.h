@@ -3,17 +3,16 @@
 // check that the HID layer gives back everything it was handed.
 #pragma once
 
-#include "Host_Time.h"
+#include "Host_Seam_State.h"
 
 // Where UpTime reads the time from now on. Null restores the real clock.
-using HostUpTimeSource = AbsoluteTime (*)();
-void HostSetUpTimeSource(HostUpTimeSource source);
+void FixtureSetUpTimeSource(HostUpTimeSource source);
 
 // Objects of the value layer created and not yet freed (constants excluded).
-long HostCFLiveObjects();
+long FixtureLiveCFObjects();
 
 // Registry handles (entries, iterators) not yet released, and plug-ins and
 // device interfaces still alive.
-long HostRegistryLiveHandles();
-long HostRegistryLivePlugIns();
-long HostRegistryLiveInterfaces();
+long FixtureLiveRegistryHandles();
+long FixtureLivePlugIns();
+long FixtureLiveInterfaces();

@@ -90,7 +90,7 @@ CFMutableDictionaryRef Dictionary(Reader& in, int depth)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const long liveObjects = HostCFLiveObjects();
+    const long liveObjects = FixtureLiveCFObjects();
     Reader in{data, size};
     FixtureRegistry registry;
     const uint8_t flags = in.Byte();
@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     HIDReleaseDeviceList();
     FixtureRegistryRemove();
-    if (HostCFLiveObjects() != liveObjects || HostRegistryLiveHandles() != 0 || HostRegistryLiveInterfaces() != 0)
+    if (FixtureLiveCFObjects() != liveObjects || FixtureLiveRegistryHandles() != 0 || FixtureLiveInterfaces() != 0)
         __builtin_trap(); // something handed out was not given back
     return 0;
 }

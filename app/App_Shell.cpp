@@ -48,11 +48,27 @@ void StopTimer()
     gTickedWindow = nullptr;
 }
 
-// Disposes of a window as the close commands and the close box do: its GL
-// resources first, then the window. The configuration window is only hidden:
-// it lives until shut-down, so that gConfigWindow never refers to a disposed
-// window. Disposing of the window the frame timer ticks stops the timer. A
-// sprite window's record is freed after its sprites and images.
+// The one teardown of a sprite window and its record. While the window
+// carries the record, DisposeGLForWindow releases the context, textures,
+// images and sprites, and the window goes next. A record whose window could
+// not be made (window null) has nothing on the GL side: its sprites and
+// images are released here. The record itself goes last.
+void DisposeWindowAndRecord(WindowRef window, recWindow* pWindowInfo)
+{
+    if (window) {
+        DisposeGLForWindow(window);
+        DisposeWindow(window);
+    } else if (pWindowInfo) {
+        DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
+        DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
+    }
+    std::free(pWindowInfo);
+}
+
+// Disposes of a window as the close commands and the close box do. The
+// configuration window is only hidden: it lives until shut-down, so that
+// gConfigWindow never refers to a disposed window. Disposing of the window
+// the frame timer ticks stops the timer.
 void CloseWindow(WindowRef window)
 {
     if (window == gConfigWindow) {
@@ -61,14 +77,7 @@ void CloseWindow(WindowRef window)
     }
     if (window == gTickedWindow)
         StopTimer();
-    recWindow* pWindowInfo = static_cast<recWindow*>(GetWRefCon(window));
-    DisposeGLForWindow(window);
-    DisposeWindow(window);
-    if (pWindowInfo) {
-        DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
-        DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
-        std::free(pWindowInfo);
-    }
+    DisposeWindowAndRecord(window, static_cast<recWindow*>(GetWRefCon(window)));
 }
 
 void SetUserFocusIfFront(WindowRef window)
@@ -103,9 +112,7 @@ OSStatus OpenSpriteFile()
     WindowRef window = nullptr;
     result = CreateWindowFromNib(nibRef, "MainWindow", &window);
     if (!window) {
-        DisposeSprites(&pWindowInfo->pSpriteArray, pWindowInfo->numSprites);
-        DisposeImages(&pWindowInfo->pImageArray, pWindowInfo->numImages);
-        std::free(pWindowInfo);
+        DisposeWindowAndRecord(nullptr, pWindowInfo);
         return result;
     }
     SetWRefCon(window, pWindowInfo);

@@ -55,6 +55,7 @@ struct OpaqueWindowPtr {
     bool visible = false;
     bool drawPending = false;
     QTimer* resizeDone = nullptr;     // fires once after the last resize step
+    SRefCon refCon = nullptr;         // the reference constant
 };
 
 // ---- events (Host_Events.cpp) ----

@@ -26,7 +26,9 @@ struct Point {
 };
 
 // A window's reference constant: the sprite window's record, or null for a
-// window without one.
+// window without one. Only a window of the host (CreateWindowFromNib) that
+// has not been disposed of carries one; for any other handle SetWRefCon does
+// nothing and GetWRefCon gives null.
 using SRefCon = void*;
 void SetWRefCon(WindowRef window, SRefCon data);
 SRefCon GetWRefCon(WindowRef window);

@@ -252,7 +252,6 @@ void DisposeWindow(WindowRef window)
         return;
     gWindows.erase(std::remove(gWindows.begin(), gWindows.end(), window), gWindows.end());
     SetVisible(window, false);
-    SetWRefCon(window, nullptr);
     if (gCurrentPort == GetWindowPort(window))
         gCurrentPort = nullptr;
     if (window->main) {
@@ -299,6 +298,17 @@ void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean)
 Boolean IsWindowVisible(WindowRef window)
 {
     return HostIsLiveWindow(window) && window->visible;
+}
+
+void SetWRefCon(WindowRef window, SRefCon data)
+{
+    if (HostIsLiveWindow(window))
+        window->refCon = data;
+}
+
+SRefCon GetWRefCon(WindowRef window)
+{
+    return HostIsLiveWindow(window) ? window->refCon : nullptr;
 }
 
 QWindow* HostWindowSurface(WindowRef window)

@@ -14,6 +14,7 @@
 #include "Host_Files.h"
 #include "Host_GL_Hooks.h"
 #include "Host_Window_Surface.h"
+#include "Window_Fixture.h"
 
 uint32_t Frame::At(int x, int y) const
 {
@@ -62,8 +63,6 @@ void ReadBack(AGLContext, void* data)
     ++frame->swaps;
 }
 
-IBNibRef gNib = nullptr;
-
 } // namespace
 
 void MakeImage32(recImage* image, int32_t width, int32_t height, uint32_t fill)
@@ -103,13 +102,9 @@ void PumpEvents(int milliseconds)
 
 WindowRef OpenGLTestWindow(recWindow* record, int width, int height, Frame* frame)
 {
-    if (!gNib)
-        CreateNibReference("main", &gNib);
-    WindowRef window = nullptr;
-    CreateWindowFromNib(gNib, "MainWindow", &window);
+    WindowRef window = MakeTestWindow(record);
     if (!window)
         return nullptr;
-    SetWRefCon(window, record);
     ShowWindow(window);
     QWindow* surface = HostWindowSurface(window);
     QElapsedTimer timer;

@@ -1,16 +1,19 @@
 #include "Window_Fixture.h"
 
-#include <cstdlib>
+#include "Host_App.h"
 
 WindowRef MakeTestWindow(recWindow* record)
 {
-    auto window = static_cast<WindowRef>(std::calloc(1, 16));
+    IBNibRef nib = nullptr;
+    WindowRef window = nullptr;
+    if (CreateNibReference("main", &nib) == noErr)
+        CreateWindowFromNib(nib, "MainWindow", &window);
+    DisposeNibReference(nib);
     SetWRefCon(window, record);
     return window;
 }
 
 void DisposeTestWindow(WindowRef window)
 {
-    SetWRefCon(window, nullptr);
-    std::free(window);
+    DisposeWindow(window);
 }

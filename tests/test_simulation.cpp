@@ -36,6 +36,7 @@ protected:
         record.pImageArray = &image;
         record.numImages = 1;
         window = MakeTestWindow(&record);
+        ASSERT_NE(window, nullptr);
     }
     void TearDown() override
     {
@@ -428,6 +429,7 @@ TEST_F(Simulation, WindowWithoutRecordIsNotStepped)
     Sprites(2);
     sprites[1].velocityX = 1.0f;
     WindowRef bare = MakeTestWindow(nullptr);
+    ASSERT_NE(bare, nullptr);
     Start();
     gNow += 500000000u;
     IdleWindow(bare, 0, 0, 0, 0);

@@ -88,6 +88,10 @@ void HostBringToFront(WindowRef window);
 OSType HostCodeProperty(const QObject* object, const char* name);
 
 // ---- keys (Host_Key_Events.cpp) ----
+// Every key is a window's first, as a raw key event; the menus' shortcuts are
+// matched after its handlers (HostHandleKey). So each window of the host
+// takes Qt's shortcut override: true when the event was one.
+bool HostTakeShortcutOverride(QEvent* event);
 // A key press or release in a window: first the window's own handlers as a
 // raw key event, then, if they left it unhandled, the menus' shortcuts of
 // menuOwner. True when the key was used.

@@ -78,25 +78,19 @@ bool Matches(CFDictionaryRef matching, CFDictionaryRef properties)
     return true;
 }
 
-// The plug-in object: its function table pointer comes first, so that its
-// address is the IOCFPlugInInterface** handed out.
-struct HostPlugIn {
-    IOCFPlugInInterface* table;
-    ULONG references;
-    std::shared_ptr<HostRegistryEntry> entry;
-};
-
-HostPlugIn* PlugInOf(void* self) { return static_cast<HostPlugIn*>(self); }
+// The plug-in object: its address is the IOCFPlugInInterface** handed out;
+// it holds the entry whose device interface it makes.
+using HostPlugIn = HostCountedObject<IOCFPlugInInterface, std::shared_ptr<HostRegistryEntry>>;
 
 HRESULT PlugInQueryInterface(void* self, REFIID iid, LPVOID* ppv)
 {
     if (!ppv)
         return E_NOINTERFACE;
     *ppv = nullptr;
-    HostPlugIn* plugIn = PlugInOf(self);
-    if (!HostCFUUIDBytesEqual(iid, kIOHIDDeviceInterfaceID) || !plugIn->entry->makeInterface)
+    const HostRegistryEntry& entry = *HostObjectOf<HostPlugIn>(self)->held;
+    if (!HostCFUUIDBytesEqual(iid, kIOHIDDeviceInterfaceID) || !entry.makeInterface)
         return E_NOINTERFACE;
-    return plugIn->entry->makeInterface(reinterpret_cast<IOHIDDeviceInterface***>(ppv));
+    return entry.makeInterface(reinterpret_cast<IOHIDDeviceInterface***>(ppv));
 }
 
 void PlugInGone() { --gRegistryLivePlugIns; }

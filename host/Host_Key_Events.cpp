@@ -5,6 +5,14 @@
 
 #include "Host_App_Internal.h"
 
+bool HostTakeShortcutOverride(QEvent* event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    event->accept();
+    return true;
+}
+
 bool HostHandleKey(WindowRef window, QWidget* menuOwner, QKeyEvent* event, bool down)
 {
     if (event->isAutoRepeat())

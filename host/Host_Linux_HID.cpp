@@ -117,16 +117,16 @@ int32_t ElementValue(LinuxNode& node, const LinuxElement& element)
 
 // --- the device interface
 
-struct LinuxInterfaceObject {
-    IOHIDDeviceInterface* table;
-    ULONG references;
+// What one device interface holds: its node, and whether it is open.
+struct LinuxInterface {
     std::shared_ptr<LinuxNode> node;
     bool open;
 };
+using LinuxInterfaceObject = HostCountedObject<IOHIDDeviceInterface, LinuxInterface>;
 
-LinuxInterfaceObject* ObjectOf(void* self)
+LinuxInterface& InterfaceOf(void* self)
 {
-    return static_cast<LinuxInterfaceObject*>(self);
+    return HostObjectOf<LinuxInterfaceObject>(self)->held;
 }
 
 ULONG InterfaceRelease(void* self)
@@ -136,27 +136,27 @@ ULONG InterfaceRelease(void* self)
 
 IOReturn InterfaceOpen(void* self, uint32_t)
 {
-    ObjectOf(self)->open = true;
+    InterfaceOf(self).open = true;
     return kIOReturnSuccess;
 }
 
 IOReturn InterfaceClose(void* self)
 {
-    LinuxInterfaceObject* object = ObjectOf(self);
-    if (!object->open)
+    LinuxInterface& held = InterfaceOf(self);
+    if (!held.open)
         return kIOReturnNotOpen;
-    object->open = false;
+    held.open = false;
     return kIOReturnSuccess;
 }
 
 IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEventStruct* event)
 {
-    LinuxInterfaceObject* object = ObjectOf(self);
+    const LinuxInterface& held = InterfaceOf(self);
     if (!event)
         return kIOReturnBadArgument;
-    if (!object->open)
+    if (!held.open)
         return kIOReturnNotOpen;
-    LinuxNode& node = *object->node;
+    LinuxNode& node = *held.node;
     event->elementCookie = cookie;
     event->value = 0;
     auto found = node.elements.find(cookie);
@@ -297,10 +297,7 @@ std::shared_ptr<HostRegistryEntry> NodeEntry(const char* devnode, const LinuxIde
     if (node->evdev) {
         entry->plugInResult = KERN_SUCCESS;
         entry->makeInterface = [node](IOHIDDeviceInterface*** iface) -> HRESULT {
-            auto* object = new LinuxInterfaceObject{&gInterfaceTable, 1, node, false};
-            HostRegistryInterfaceCreated();
-            *iface = &object->table;
-            return S_OK;
+            return HostMakeInterface(&gInterfaceTable, LinuxInterface{node, false}, iface);
         };
     } else {
         entry->plugInResult = kIOReturnNotPrivileged;

@@ -28,14 +28,7 @@ protected:
         event->ignore();
         HostSendCommand(kHICommandQuit);
     }
-    bool event(QEvent* e) override
-    {
-        if (e->type() == QEvent::ShortcutOverride) {
-            e->accept();
-            return true;
-        }
-        return QMainWindow::event(e);
-    }
+    bool event(QEvent* e) override { return HostTakeShortcutOverride(e) || QMainWindow::event(e); }
     void keyPressEvent(QKeyEvent* event) override { HostHandleKey(nullptr, this, event, true); }
 };
 

@@ -54,11 +54,35 @@ void HostRegistryInterfaceCreated();
 void HostRegistryInterfaceDestroyed();
 
 // The objects handed out as the address of their function-table pointer
-// (plug-ins, device interfaces) are records that start with that pointer
-// (table) and go on with their reference count (references). These are the
-// table entries they share.
+// (plug-ins, device interfaces): the table first, then the reference count,
+// then what the object holds. The table's entries get the address back as
+// self.
+template <typename Table, typename Held>
+struct HostCountedObject {
+    Table* table;
+    ULONG references;
+    Held held;
+};
 
-// QueryInterface of an object that offers no other interface.
+template <typename Object>
+Object* HostObjectOf(void* self)
+{
+    return static_cast<Object*>(self);
+}
+
+// Makes a device interface with one reference that holds held, counts it
+// alive and hands it out through iface.
+template <typename Held>
+HRESULT HostMakeInterface(IOHIDDeviceInterface* table, Held held, IOHIDDeviceInterface*** iface)
+{
+    auto* object = new HostCountedObject<IOHIDDeviceInterface, Held>{table, 1, std::move(held)};
+    HostRegistryInterfaceCreated();
+    *iface = &object->table;
+    return S_OK;
+}
+
+// The table entries they share. QueryInterface of an object that offers no
+// other interface:
 HRESULT HostNoOtherInterface(void* self, REFIID iid, LPVOID* ppv);
 
 template <typename Object>

@@ -76,13 +76,7 @@ protected:
     }
     bool event(QEvent* e) override
     {
-        // Every key is the window's first, as a raw key event; menu
-        // shortcuts are matched after its handlers (HostHandleKey).
-        if (e->type() == QEvent::ShortcutOverride) {
-            e->accept();
-            return true;
-        }
-        return QWindow::event(e);
+        return HostTakeShortcutOverride(e) || QWindow::event(e);
     }
 };
 
@@ -116,14 +110,7 @@ protected:
             HostSendWindowEvent(owner_, kEventWindowZoomed);
         }
     }
-    bool event(QEvent* e) override
-    {
-        if (e->type() == QEvent::ShortcutOverride) {
-            e->accept();
-            return true;
-        }
-        return QMainWindow::event(e);
-    }
+    bool event(QEvent* e) override { return HostTakeShortcutOverride(e) || QMainWindow::event(e); }
     void keyPressEvent(QKeyEvent* event) override
     {
         if (!HostHandleKey(owner_, this, event, true) && HostIsLiveWindow(owner_) && !owner_->spriteWindow)

@@ -8,18 +8,17 @@ namespace {
 FixtureRegistry* gRegistry = nullptr;
 HostRegistryBackend gBackend;
 
-// One interface object; its function table pointer comes first.
-struct FixtureInterfaceObject {
-    IOHIDDeviceInterface* table;
-    ULONG references;
-    std::shared_ptr<FixtureInterface> state;
-};
+// One interface object: it holds the state of its device's interface.
+using FixtureInterfaceObject = HostCountedObject<IOHIDDeviceInterface, std::shared_ptr<FixtureInterface>>;
 
-FixtureInterfaceObject* ObjectOf(void* self) { return static_cast<FixtureInterfaceObject*>(self); }
+FixtureInterface& StateOf(void* self)
+{
+    return *HostObjectOf<FixtureInterfaceObject>(self)->held;
+}
 
 ULONG InterfaceRelease(void* self)
 {
-    FixtureInterface& state = *ObjectOf(self)->state;
+    FixtureInterface& state = StateOf(self);
     state.releases++;
     const ULONG extra = state.releaseExtra;
     return HostDropReference<FixtureInterfaceObject>(self, HostRegistryInterfaceDestroyed) + extra;
@@ -27,7 +26,7 @@ ULONG InterfaceRelease(void* self)
 
 IOReturn InterfaceOpen(void* self, uint32_t)
 {
-    FixtureInterface& state = *ObjectOf(self)->state;
+    FixtureInterface& state = StateOf(self);
     state.opens++;
     if (state.openResult != kIOReturnSuccess)
         return state.openResult;
@@ -37,7 +36,7 @@ IOReturn InterfaceOpen(void* self, uint32_t)
 
 IOReturn InterfaceClose(void* self)
 {
-    FixtureInterface& state = *ObjectOf(self)->state;
+    FixtureInterface& state = StateOf(self);
     state.closes++;
     if (!state.isOpen)
         return kIOReturnNotOpen;
@@ -47,7 +46,7 @@ IOReturn InterfaceClose(void* self)
 
 IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEventStruct* event)
 {
-    FixtureInterface& state = *ObjectOf(self)->state;
+    FixtureInterface& state = StateOf(self);
     state.reads++;
     if (!event)
         return kIOReturnBadArgument;
@@ -97,10 +96,7 @@ std::shared_ptr<HostRegistryEntry> DeviceEntry(const FixtureDevice& device)
         *iface = nullptr;
         if (queryResult != S_OK)
             return queryResult;
-        auto* object = new FixtureInterfaceObject{&gInterfaceTable, 1, state};
-        HostRegistryInterfaceCreated();
-        *iface = &object->table;
-        return S_OK;
+        return HostMakeInterface(&gInterfaceTable, state, iface);
     };
     return entry;
 }

@@ -157,7 +157,6 @@ void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean fUpdate);
 // order: a window comes to the front when it is shown, activated or clicked.
 WindowRef FrontWindow();
 OSStatus SetUserFocusWindow(WindowRef window);
-Boolean IsWindowVisible(WindowRef window);
 
 // The GL surface's rectangle in device pixels, top-left at 0.
 Rect* GetWindowPortBounds(WindowRef window, Rect* bounds);
@@ -192,7 +191,6 @@ void SetControlValue(ControlRef control, SInt32 value);
 SInt32 GetControlValue(ControlRef control);
 OSStatus DisableControl(ControlRef control);
 OSStatus EnableControl(ControlRef control);
-Boolean IsControlEnabled(ControlRef control);
 // Static texts: kControlStaticTextTextTag sets the whole text from size
 // bytes of Latin-1 characters.
 OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data);

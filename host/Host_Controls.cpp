@@ -90,11 +90,6 @@ void HostDiscardPendingInput()
     qApp->removeEventFilter(&eater);
 }
 
-Boolean IsControlEnabled(ControlRef control)
-{
-    return control && Widget(control)->isEnabled();
-}
-
 OSStatus SetControlData(ControlRef control, int16_t part, OSType tag, int32_t size, const void* data)
 {
     auto* label = qobject_cast<QLabel*>(control ? Widget(control) : nullptr);

@@ -282,11 +282,6 @@ void SizeWindow(WindowRef window, int16_t w, int16_t h, Boolean)
     window->main->resize(wanted + extra);
 }
 
-Boolean IsWindowVisible(WindowRef window)
-{
-    return HostIsLiveWindow(window) && window->visible;
-}
-
 void SetWRefCon(WindowRef window, SRefCon data)
 {
     if (HostIsLiveWindow(window))

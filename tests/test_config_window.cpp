@@ -17,6 +17,7 @@
 #include "Config_File.h"
 #include "Config_Window.h"
 #include "HID_Devices_External.h"
+#include "Host_App_Seams.h"
 #include "Host_Files.h"
 #include "Input_Actions.h"
 #include "Input_Fixture.h"
@@ -77,13 +78,13 @@ protected:
 
 TEST_F(ConfigWindow, OpensInKeyModeWithEveryActionUnbound)
 {
-    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+    EXPECT_TRUE(FixtureWindowVisible(gConfigWindow));
     EXPECT_TRUE(GetControlRadio(gConfigWindow, 0));
     EXPECT_FALSE(GetControlRadio(gConfigWindow, 1));
     const ControlID deviceMode{FourCC("ZaVo"), 1};
     ControlRef control = nullptr;
     ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
-    EXPECT_TRUE(IsControlEnabled(control));
+    EXPECT_TRUE(FixtureControlEnabled(control));
     for (int n = 1; n <= 6; ++n)
         EXPECT_EQ(ConfigText("hidc", n), "---") << n;
     for (int n = 2; n <= 6; ++n)
@@ -91,9 +92,9 @@ TEST_F(ConfigWindow, OpensInKeyModeWithEveryActionUnbound)
     EXPECT_EQ(ConfigText("keyc", 1), "<no control>") << "the X axis shows no key";
 
     EXPECT_EQ(Click("ok  "), noErr);
-    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    EXPECT_FALSE(FixtureWindowVisible(gConfigWindow));
     EXPECT_EQ(HostSendCommand(FourCC("conf")), eventNotHandledErr) << "opened again";
-    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+    EXPECT_TRUE(FixtureWindowVisible(gConfigWindow));
 }
 
 TEST_F(ConfigWindow, AKeyPressedAfterAnActionBindsItAndTakesItFromAnother)
@@ -183,13 +184,13 @@ TEST_F(ConfigWindow, TheKeyboardAloneArmsAnActionBindsAKeyAndClosesTheWindow)
     EXPECT_EQ(ConfigText("prmt", 0), "Press a key to bind it...") << "Alt+T is the Thrust button's letter";
     Type(Qt::Key_Return, Qt::NoModifier, kReturnKey, "\r");
     EXPECT_EQ(actionArray[kActionThrust].keyCode, kReturnKey) << "an armed capture takes Return too";
-    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+    EXPECT_TRUE(FixtureWindowVisible(gConfigWindow));
 
     Type(Qt::Key_Escape, Qt::NoModifier, kEscapeKey, "\x1b");
-    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    EXPECT_FALSE(FixtureWindowVisible(gConfigWindow));
     HostSendCommand(FourCC("conf"));
     Type(Qt::Key_Return, Qt::NoModifier, kReturnKey, "\r");
-    EXPECT_FALSE(IsWindowVisible(gConfigWindow)) << "Return presses OK";
+    EXPECT_FALSE(FixtureWindowVisible(gConfigWindow)) << "Return presses OK";
     EXPECT_EQ(actionArray[kActionThrust].keyCode, kReturnKey);
 }
 
@@ -197,9 +198,9 @@ TEST_F(ConfigWindow, TheCloseBoxOnlyHidesTheWindow)
 {
     HostSendWindowEvent(gConfigWindow, kEventWindowClose);
     EXPECT_NE(gConfigWindow, nullptr);
-    EXPECT_FALSE(IsWindowVisible(gConfigWindow));
+    EXPECT_FALSE(FixtureWindowVisible(gConfigWindow));
     EXPECT_EQ(HostSendCommand(FourCC("conf")), eventNotHandledErr);
-    EXPECT_TRUE(IsWindowVisible(gConfigWindow));
+    EXPECT_TRUE(FixtureWindowVisible(gConfigWindow));
 }
 
 TEST_F(ConfigWindow, BindingsAreSavedAtQuitAndLoadedAtStart)
@@ -231,7 +232,7 @@ TEST_F(ConfigWindowWithoutDevices, OnlyKeysCanBeBound)
     const ControlID deviceMode{FourCC("ZaVo"), 1};
     ControlRef control = nullptr;
     ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
-    EXPECT_FALSE(IsControlEnabled(control));
+    EXPECT_FALSE(FixtureControlEnabled(control));
 }
 
 // Keys held in the sprite window steer the ship through the frame timer.
@@ -275,7 +276,7 @@ TEST_F(ConfigWindowWithMotionSensorOnly, DeviceModeIsOfferedOnlyWhenSomethingCan
     const ControlID deviceMode{FourCC("ZaVo"), 1};
     ControlRef control = nullptr;
     ASSERT_EQ(GetControlByID(gConfigWindow, &deviceMode, &control), noErr);
-    EXPECT_FALSE(IsControlEnabled(control)) << "but nothing in it can be bound by moving it";
+    EXPECT_FALSE(FixtureControlEnabled(control)) << "but nothing in it can be bound by moving it";
     EXPECT_TRUE(GetControlRadio(gConfigWindow, 0));
 }
 

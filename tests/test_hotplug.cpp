@@ -25,6 +25,7 @@
 #include "Config_File.h"
 #include "Config_Window.h"
 #include "HID_Devices_External.h"
+#include "Host_App_Seams.h"
 #include "Host_Files.h"
 #include "Input_Actions.h"
 #include "Input_Fixture.h"
@@ -145,7 +146,7 @@ bool DeviceModeEnabled()
 {
     const ControlID id{FourCC("ZaVo"), 1};
     ControlRef control = nullptr;
-    return GetControlByID(gConfigWindow, &id, &control) == noErr && IsControlEnabled(control);
+    return GetControlByID(gConfigWindow, &id, &control) == noErr && FixtureControlEnabled(control);
 }
 
 // Runs the event loop until the condition holds, for at most five seconds.

@@ -178,7 +178,7 @@ TEST_F(ShellWithConfigElsewhere, LoadsAndSavesThereOnly)
 TEST_F(Shell, OpensTheSpriteFileInATitledWindow)
 {
     EXPECT_EQ(FixtureWindowCount(), 1);
-    EXPECT_TRUE(IsWindowVisible(first));
+    EXPECT_TRUE(FixtureWindowVisible(first));
     EXPECT_EQ(std::string(HostLastChosenFileName()), "demo.sprites");
     EXPECT_FALSE(FixtureMenuBarWindowVisible());
     EXPECT_GE(Record(first)->numSprites, 33);
@@ -424,7 +424,7 @@ TEST_F(Shell, WindowCommandsSkipAWindowWithoutRecord)
     // Closing the configuration window only hides it.
     Command("clsf");
     EXPECT_EQ(FixtureWindowCount(), 2);
-    EXPECT_FALSE(IsWindowVisible(config));
+    EXPECT_FALSE(FixtureWindowVisible(config));
     EXPECT_EQ(FrontWindow(), first);
 }
 

@@ -18,6 +18,11 @@ int FixtureWindowCount()
     return int(gWindows.size());
 }
 
+Boolean FixtureWindowVisible(WindowRef window)
+{
+    return HostIsLiveWindow(window) && window->visible;
+}
+
 Boolean FixtureMenuItemChecked(MenuRef menu, uint16_t item)
 {
     return menu && item < menu->checked.size() ? menu->checked[item] : 0;
@@ -26,6 +31,11 @@ Boolean FixtureMenuItemChecked(MenuRef menu, uint16_t item)
 Boolean FixtureMenuBarWindowVisible()
 {
     return gMenuBarWindow && gMenuBarWindow->isVisible();
+}
+
+Boolean FixtureControlEnabled(ControlRef control)
+{
+    return control && reinterpret_cast<QWidget*>(control)->isEnabled();
 }
 
 void FixtureGetControlText(ControlRef control, char* text, int32_t size)

@@ -1,6 +1,8 @@
 // The windowed GL context layer: pixel formats, contexts on a window's
 // surface, renderer facts and bitmap fonts. Contexts are Qt OpenGL contexts;
-// the GL calls themselves go straight to the system libGL.
+// the GL calls themselves go straight to the system libGL. A file a job:
+// Host_GL_Format (pixel formats), Host_AGL (contexts), Host_GL_Renderers
+// (renderer facts), Host_GL_Fonts (fonts); the devices are Host_Displays'.
 #pragma once
 
 #include "Host_Displays.h"

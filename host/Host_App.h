@@ -1,5 +1,8 @@
 // The application services: events and their handlers, the event loop and
 // its timers, windows, menus, the interface description and the beep, on Qt.
+// A file a job: Host_Events, Host_Event_Loop, Host_Menus, Host_Windows (with
+// the window's reference constant), Host_Key_Events, Host_Ports,
+// Host_Controls, Host_Beep.
 //
 // Every event that matters is turned into an event record (class, kind and
 // parameters) and handed to the handlers installed on its target, in the

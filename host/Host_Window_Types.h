@@ -1,5 +1,6 @@
 // Handles and geometry shared by the window, display and GL layers. The
-// window record behind WindowRef belongs to the host's application layer.
+// window record behind WindowRef belongs to the host's application layer
+// (Host_App_Internal.h).
 #pragma once
 
 #include "Host_Types.h"

@@ -199,6 +199,7 @@ GLint aglGetError()
 const GLubyte* aglErrorString(GLint code)
 {
     const char* text = "unknown error";
+    // clang-format off
     switch (code) {
     case AGL_NO_ERROR: text = "no error"; break;
     case AGL_BAD_ATTRIBUTE: text = "invalid pixel format attribute"; break;
@@ -215,6 +216,7 @@ const GLubyte* aglErrorString(GLint code)
     case AGL_BAD_ALLOC: text = "memory allocation failure"; break;
     default: break;
     }
+    // clang-format on
     return reinterpret_cast<const GLubyte*>(text);
 }
 

@@ -84,13 +84,13 @@ OSType GetEventClass(EventRef event);
 UInt32 GetEventKind(EventRef event);
 // Copies a parameter of the event. eventParameterNotFoundErr when the event
 // has none of that name and type; paramErr when the buffer is too small.
-OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* actualType,
-                           size_t bufferSize, size_t* actualSize, void* data);
+OSStatus GetEventParameter(EventRef event, OSType name, OSType desiredType, OSType* actualType, size_t bufferSize,
+                           size_t* actualSize, void* data);
 
 EventTargetRef GetApplicationEventTarget();
 EventTargetRef GetWindowEventTarget(WindowRef window);
-OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef);
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes, const EventTypeSpec* list,
+                             void* userData, EventHandlerRef* outRef);
 
 // Builds and sends events as the platform would: to the window's handlers
 // (window and key events) or to the front window and then the application

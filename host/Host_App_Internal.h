@@ -49,13 +49,13 @@ struct OpaqueEventLoopTimerRef {
 
 struct OpaqueWindowPtr {
     QPointer<QMainWindow> main;
-    QWindow* surface = nullptr;       // the GL surface, owned by its container inside main
+    QWindow* surface = nullptr; // the GL surface, owned by its container inside main
     OpaqueEventTargetRef target;
-    bool spriteWindow = false;        // a "MainWindow" with a GL surface
+    bool spriteWindow = false; // a "MainWindow" with a GL surface
     bool visible = false;
     bool drawPending = false;
-    QTimer* resizeDone = nullptr;     // fires once after the last resize step
-    SRefCon refCon = nullptr;         // the reference constant
+    QTimer* resizeDone = nullptr; // fires once after the last resize step
+    SRefCon refCon = nullptr;     // the reference constant
 };
 
 // ---- events (Host_Events.cpp) ----

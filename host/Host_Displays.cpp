@@ -82,8 +82,8 @@ Boolean TestDeviceAttribute(GDHandle gd, int16_t attribute)
 
 Boolean SectRect(const Rect* src1, const Rect* src2, Rect* dst)
 {
-    Rect result{std::max(src1->top, src2->top), std::max(src1->left, src2->left),
-                std::min(src1->bottom, src2->bottom), std::min(src1->right, src2->right)};
+    Rect result{std::max(src1->top, src2->top), std::max(src1->left, src2->left), std::min(src1->bottom, src2->bottom),
+                std::min(src1->right, src2->right)};
     const bool meet = result.top < result.bottom && result.left < result.right;
     if (!meet)
         result = Rect{0, 0, 0, 0};

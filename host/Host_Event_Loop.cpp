@@ -101,7 +101,7 @@ int gSignalPipe[2] = {-1, -1};
 void OnQuitSignal(int)
 {
     const int savedErrno = errno;
-    struct sigaction standard{};
+    struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
     for (size_t i = 0; i < std::size(kQuitSignals); ++i)
@@ -127,14 +127,14 @@ void HostQuitOnSignals()
         HostSendCommand(kHICommandQuit);
         QuitApplicationEventLoop();
     });
-    struct sigaction quit{};
+    struct sigaction quit {};
     quit.sa_handler = OnQuitSignal;
     sigemptyset(&quit.sa_mask);
     for (int signal : kQuitSignals)
         sigaddset(&quit.sa_mask, signal);
     quit.sa_flags = SA_RESTART;
     for (size_t i = 0; i < std::size(kQuitSignals); ++i) {
-        struct sigaction previous{};
+        struct sigaction previous {};
         sigaction(kQuitSignals[i], nullptr, &previous);
         if (previous.sa_handler == SIG_IGN) // as under nohup
             continue;
@@ -168,4 +168,3 @@ void QuitApplicationEventLoop()
     gQuitRequested = true;
     QCoreApplication::quit();
 }
-

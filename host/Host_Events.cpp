@@ -94,8 +94,8 @@ EventTargetRef GetWindowEventTarget(WindowRef window)
     return HostIsLiveWindow(window) ? &window->target : nullptr;
 }
 
-OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes,
-                             const EventTypeSpec* list, void* userData, EventHandlerRef* outRef)
+OSStatus InstallEventHandler(EventTargetRef target, EventHandlerUPP handler, UInt32 numTypes, const EventTypeSpec* list,
+                             void* userData, EventHandlerRef* outRef)
 {
     if (!target || !handler || (numTypes && !list))
         return paramErr;
@@ -175,4 +175,3 @@ OSStatus HostSendKeyEvent(WindowRef window, bool down, UInt32 keyCode, unsigned 
     event.charCode = charCode;
     return Dispatch(&window->target, window, &event);
 }
-

@@ -162,8 +162,8 @@ Boolean aglUseFont(AGLContext ctx, GLint fontID, Style face, GLint size, GLint f
                         bits[size_t(y * rowBytes + x / 8)] |= GLubyte(0x80 >> (x % 8));
             }
             glBitmap(width, height, GLfloat(-left), GLfloat(bottom), GLfloat(advance), 0.0f, bits.data());
-            atlas.glyphs[code] = HostGlyph{0, 0, int16_t(width), int16_t(height), float(-left), float(bottom),
-                                           float(advance)};
+            atlas.glyphs[code] =
+                HostGlyph{0, 0, int16_t(width), int16_t(height), float(-left), float(bottom), float(advance)};
             std::vector<GLubyte>& cells = coverage[size_t(code)];
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x)

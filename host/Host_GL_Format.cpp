@@ -66,8 +66,8 @@ AGLPixelFormat aglChoosePixelFormat(const GDHandle* gdevs, GLint ndev, const GLi
     // asked offers none.
     std::vector<HostRendererFacts> renderers;
     HostDeviceRenderers(gdevs, ndev, &renderers, false);
-    if (accelerated && std::none_of(renderers.begin(), renderers.end(),
-                                    [](const HostRendererFacts& r) { return r.accelerated != 0; }))
+    if (accelerated &&
+        std::none_of(renderers.begin(), renderers.end(), [](const HostRendererFacts& r) { return r.accelerated != 0; }))
         return nullptr;
     return new AGLPixelFormatRec{format, gdevs ? std::max<GLint>(ndev, 0) : 0};
 }

@@ -35,7 +35,10 @@ std::map<io_object_t, HostObject>& Objects()
 
 io_object_t gNextHandle = 0x1000;
 
-const HostRegistryBackend& Backend() { return gRegistryBackend ? *gRegistryBackend : HostLinuxRegistryBackend(); }
+const HostRegistryBackend& Backend()
+{
+    return gRegistryBackend ? *gRegistryBackend : HostLinuxRegistryBackend();
+}
 
 io_object_t NewHandle(HostObject object)
 {
@@ -93,15 +96,24 @@ HRESULT PlugInQueryInterface(void* self, REFIID iid, LPVOID* ppv)
     return entry.makeInterface(reinterpret_cast<IOHIDDeviceInterface***>(ppv));
 }
 
-void PlugInGone() { --gRegistryLivePlugIns; }
+void PlugInGone()
+{
+    --gRegistryLivePlugIns;
+}
 
-ULONG PlugInRelease(void* self) { return HostDropReference<HostPlugIn>(self, PlugInGone); }
+ULONG PlugInRelease(void* self)
+{
+    return HostDropReference<HostPlugIn>(self, PlugInGone);
+}
 
 IOCFPlugInInterface gPlugInTable = {nullptr, PlugInQueryInterface, HostAddReference<HostPlugIn>, PlugInRelease};
 
 } // namespace
 
-void HostRegistryInterfaceCreated() { ++gRegistryLiveInterfaces; }
+void HostRegistryInterfaceCreated()
+{
+    ++gRegistryLiveInterfaces;
+}
 
 HRESULT HostNoOtherInterface(void*, REFIID, LPVOID* ppv)
 {
@@ -109,7 +121,10 @@ HRESULT HostNoOtherInterface(void*, REFIID, LPVOID* ppv)
         *ppv = nullptr;
     return E_NOINTERFACE;
 }
-void HostRegistryInterfaceDestroyed() { --gRegistryLiveInterfaces; }
+void HostRegistryInterfaceDestroyed()
+{
+    --gRegistryLiveInterfaces;
+}
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t* masterPort)
 {

@@ -41,8 +41,9 @@ bool HostPressButtonForKey(QWidget* window, QKeyEvent* event)
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!button->isVisible() || !button->isEnabled())
             continue;
-        const bool chosen = closing ? button->property("commandID").toString() == QLatin1String("ok  ")
-                                    : QKeySequence::mnemonic(button->text()).matches(pressed) == QKeySequence::ExactMatch;
+        const bool chosen = closing
+                                ? button->property("commandID").toString() == QLatin1String("ok  ")
+                                : QKeySequence::mnemonic(button->text()).matches(pressed) == QKeySequence::ExactMatch;
         if (chosen) {
             button->click();
             return true;

@@ -71,7 +71,8 @@ void HostInstallMenuBar(QMainWindow* window)
         QObject::connect(action, &QAction::triggered, action, [command, action] {
             const int item = action->property("menuItem").toInt();
             if (action->isCheckable())
-                action->setChecked(item >= 0 && size_t(item) < gMainMenu.checked.size() && gMainMenu.checked[size_t(item)]);
+                action->setChecked(item >= 0 && size_t(item) < gMainMenu.checked.size() &&
+                                   gMainMenu.checked[size_t(item)]);
             HostSendCommand(command);
         });
     }

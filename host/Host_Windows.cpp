@@ -74,10 +74,7 @@ protected:
         if (HostIsLiveWindow(owner_))
             HostBringToFront(owner_);
     }
-    bool event(QEvent* e) override
-    {
-        return HostTakeShortcutOverride(e) || QWindow::event(e);
-    }
+    bool event(QEvent* e) override { return HostTakeShortcutOverride(e) || QWindow::event(e); }
 };
 
 class HostMainWindow : public QMainWindow {

@@ -62,9 +62,9 @@ IOReturn InterfaceGetElementValue(void* self, IOHIDElementCookie cookie, IOHIDEv
     return kIOReturnSuccess;
 }
 
-IOHIDDeviceInterface gInterfaceTable = {nullptr,          HostNoOtherInterface, HostAddReference<FixtureInterfaceObject>,
-                                        InterfaceRelease, InterfaceOpen,        InterfaceClose,
-                                        InterfaceGetElementValue};
+IOHIDDeviceInterface gInterfaceTable = {
+    nullptr,        HostNoOtherInterface,    HostAddReference<FixtureInterfaceObject>, InterfaceRelease, InterfaceOpen,
+    InterfaceClose, InterfaceGetElementValue};
 
 std::shared_ptr<HostRegistryEntry> PlainEntry(CFMutableDictionaryRef properties, kern_return_t result)
 {
@@ -145,15 +145,24 @@ FixtureRegistry& FixtureRegistryCurrent()
     return gRegistry ? *gRegistry : empty;
 }
 
-CFNumberRef FixtureNumber(int64_t value) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value); }
-CFNumberRef FixtureReal(double value) { return CFNumberCreate(kCFAllocatorDefault, kCFNumberFloat64Type, &value); }
+CFNumberRef FixtureNumber(int64_t value)
+{
+    return CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value);
+}
+CFNumberRef FixtureReal(double value)
+{
+    return CFNumberCreate(kCFAllocatorDefault, kCFNumberFloat64Type, &value);
+}
 
 CFStringRef FixtureString(const char* text)
 {
     return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
 }
 
-CFBooleanRef FixtureBoolean(bool value) { return value ? kCFBooleanTrue : kCFBooleanFalse; }
+CFBooleanRef FixtureBoolean(bool value)
+{
+    return value ? kCFBooleanTrue : kCFBooleanFalse;
+}
 
 CFMutableArrayRef FixtureArray(std::initializer_list<CFTypeRef> items)
 {

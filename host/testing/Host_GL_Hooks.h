@@ -23,4 +23,3 @@ void FixtureSetBeforeSwapHook(HostSwapHook hook, void* data);
 // Swap interval of the GL surfaces of windows created from now on (1: wait
 // for the display's retrace, 0: swap at once).
 void FixtureSetSwapInterval(int interval);
-

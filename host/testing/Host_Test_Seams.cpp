@@ -7,8 +7,20 @@ void FixtureSetUpTimeSource(HostUpTimeSource source)
     gUpTimeSource = source;
 }
 
-long FixtureLiveCFObjects() { return gCFLiveObjects; }
+long FixtureLiveCFObjects()
+{
+    return gCFLiveObjects;
+}
 
-long FixtureLiveRegistryHandles() { return gRegistryLiveHandles; }
-long FixtureLivePlugIns() { return gRegistryLivePlugIns; }
-long FixtureLiveInterfaces() { return gRegistryLiveInterfaces; }
+long FixtureLiveRegistryHandles()
+{
+    return gRegistryLiveHandles;
+}
+long FixtureLivePlugIns()
+{
+    return gRegistryLivePlugIns;
+}
+long FixtureLiveInterfaces()
+{
+    return gRegistryLiveInterfaces;
+}

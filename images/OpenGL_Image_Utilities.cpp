@@ -244,6 +244,8 @@ void DisposeImages(recImage** ppImageArray, int32_t numImages)
             std::free(image.pTextureName);
             image.pTextureName = nullptr;
         }
+        std::free(image.pTileAlpha);
+        image.pTileAlpha = nullptr;
         // An image whose window closed before its textures were built still
         // holds its surface and buffer.
         if (image.pGWorld) {

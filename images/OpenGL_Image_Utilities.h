@@ -19,6 +19,16 @@ enum {
     kMaskAlphaOnly = 3,      // the decoded alpha is kept; 8-bit images become alpha textures
 };
 
+// The part of one texture tile where a texel's own alpha can let anything
+// through: texels [x0, x1) x [y0, y1) of the tile, the smallest rectangle
+// that holds every texel with alpha above zero, grown by one texel all round
+// for the reach of the linear filter and kept within the tile. Outside it
+// every filtered sample of the tile has alpha zero. x0 == x1 when no texel of
+// the tile has alpha.
+struct TexelRect {
+    SInt32 x0, y0, x1, y1;
+};
+
 // One loaded image and its texture tiles.
 struct recImage {
     GWorldPtr pGWorld;           // wraps pImageBuffer while decoding; null after upload
@@ -36,6 +46,7 @@ struct recImage {
     SInt32 textureHeight;  // imageHeight
     float zoom;            // the image's own scale factor, 1.0 after loading
     SInt32 maskType;
+    TexelRect* pTileAlpha;     // per tile, as pTextureName, where its alpha is not zero; null: not known
 };
 using pRecImage = recImage*;
 

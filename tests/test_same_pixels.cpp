@@ -3,6 +3,7 @@
 // alpha test, drawn both ways frame for frame and compared pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -140,6 +141,11 @@ protected:
     int pixelsOffByTwo = 0;
 };
 
+std::array<int, 4> Rect(const TexelRect& r)
+{
+    return {r.x0, r.y0, r.x1, r.y1};
+}
+
 recWindow* LoadWorld(const std::string& path)
 {
     gChosen = path;
@@ -178,7 +184,8 @@ TEST_F(SamePixels, AWindowOfOddSize)
 }
 
 // A 32 x 32 sprite image: a disc of colour rings, opaque inside, fading at
-// its rim and transparent outside; a dark line marks its top.
+// its rim and transparent outside, in texels 4 to 27 across and down; a dark
+// line marks its top.
 void MakeDiscImage(recImage* image)
 {
     MakeImage32(image, 32, 32, 0);
@@ -186,7 +193,7 @@ void MakeDiscImage(recImage* image)
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const double r = std::hypot(x - 15.5, y - 15.5);
-            const uint32_t alpha = r < 12 ? 255 : r < 16 ? uint32_t(255 * (16 - r) / 4) : 0;
+            const uint32_t alpha = r < 8 ? 255 : r < 12 ? uint32_t(255 * (12 - r) / 4) : 0;
             const uint32_t red = uint32_t(x * 8), green = uint32_t(y * 8), blue = y < 4 ? 0 : 200;
             words[y * 32 + x] = alpha << 24 | red << 16 | green << 8 | blue;
         }
@@ -237,6 +244,13 @@ TEST_F(SamePixels, TheBenchmarkWorlds)
     CloseGLTestWindow(window);
 
     Open(BenchmarkWorld(400, true));
+    // Only where a tile's own alpha is above zero, and a texel round it,
+    // can a blended sprite change the window.
+    const recImage* images = Record()->pImageArray;
+    ASSERT_NE(images[0].pTileAlpha, nullptr);
+    EXPECT_EQ(Rect(images[0].pTileAlpha[0]), Rect(TexelRect{3, 3, 29, 29}));
+    ASSERT_NE(images[1].pTileAlpha, nullptr);
+    EXPECT_EQ(Rect(images[1].pTileAlpha[0]), Rect(TexelRect{0, 0, 256, 32})) << "alpha everywhere";
     Record()->zoom = 1.0f;
     Record()->info = true;
     CompareFrames(4);

@@ -379,18 +379,25 @@ bool Spend(FrameBudget* budget, int64_t quads, double pixels, int64_t gridLines 
 }
 
 // One texture tile of a copy placed at (tx, ty, tz) and turned by (c, s):
-// culled when it lies wholly outside the window, else added to the batch as
-// the two triangles of its strip. False when the frame's budget is spent.
-bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& q, float tx, float ty, float tz,
-             float c, float s, const GLfloat rgba[4])
+// culled when it lies wholly outside the window, else the part of it that can
+// show, shown (with texture coordinates st: s0, t0, s1, t1), is added to the
+// batch as the two triangles of its strip. False when the frame's budget is
+// spent; the budget counts the whole tile.
+bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& q, const GLImageCorners* shown,
+             const float st[4], float tx, float ty, float tz, float c, float s, const GLfloat rgba[4])
 {
-    const float px[4] = {q.startX, q.endX, q.startX, q.endX};
-    const float py[4] = {q.startY, q.startY, q.endY, q.endY};
+    auto place = [&](const GLImageCorners& corners, float x[4], float y[4]) {
+        const float px[4] = {corners.startX, corners.endX, corners.startX, corners.endX};
+        const float py[4] = {corners.startY, corners.startY, corners.endY, corners.endY};
+        for (int v = 0; v < 4; ++v) {
+            x[v] = c * px[v] - s * py[v] + tx;
+            y[v] = s * px[v] + c * py[v] + ty;
+        }
+    };
     float x[4], y[4];
+    place(q, x, y);
     float minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
     for (int v = 0; v < 4; ++v) {
-        x[v] = c * px[v] - s * py[v] + tx;
-        y[v] = s * px[v] + c * py[v] + ty;
         const float wx = view.cosR * x[v] - view.sinR * y[v];
         const float wy = view.sinR * x[v] + view.cosR * y[v];
         minX = std::min(minX, wx);
@@ -405,11 +412,15 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
                            (double(std::min(maxY, view.halfH)) - double(std::max(minY, -view.halfH)));
     if (!Spend(budget, 1, std::isfinite(covered) ? covered : 0.0))
         return false;
+    if (!shown)
+        return true;
+    if (shown != &q)
+        place(*shown, x, y);
     QuadBatch& b = Batch();
-    static const GLfloat kST[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    const GLfloat vertexST[4][2] = {{st[0], st[1]}, {st[2], st[1]}, {st[0], st[3]}, {st[2], st[3]}};
     for (int v : {0, 1, 2, 2, 1, 3}) {
         b.xyz.insert(b.xyz.end(), {x[v], y[v], tz});
-        b.st.insert(b.st.end(), {kST[v][0], kST[v][1]});
+        b.st.insert(b.st.end(), {vertexST[v][0], vertexST[v][1]});
         b.rgba.insert(b.rgba.end(), rgba, rgba + 4);
     }
     return true;
@@ -461,6 +472,11 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
     const float s = sprite.rotation == 0.0f ? 0.0f : std::sin(radians);
     const float tz = sprite.centerZ + view.worldZ;
     const GLfloat rgba[4] = {sprite.red, sprite.green, sprite.blue, sprite.alpha};
+    // Blending leaves the window as it was wherever the texture's alpha is
+    // zero: of each tile only the rest is drawn. (Not under the alpha test:
+    // there a hair's change in where the smaller quad puts a texture
+    // coordinate can flip a whole pixel at the cut-out's edge.)
+    const bool trimToAlpha = sprite.fAlphaBlend && !sprite.fAlphaTest && image.pTileAlpha;
     bool more = true;
     ForEachCopy(sprite, image, tiled, view, [&](float tx, float ty, bool mirrorX, bool mirrorY) {
         WalkTiles(image, mirrorX, mirrorY, [&](int32_t k, float x0, float y0, float x1, float y1) {
@@ -474,7 +490,23 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
             }
             const GLImageCorners q =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0, y0, x1, y1);
-            more = AddTile(view, budget, q, tx, ty, tz, c, s, rgba);
+            static const float kWholeTile[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+            if (!trimToAlpha) {
+                more = AddTile(view, budget, q, &q, kWholeTile, tx, ty, tz, c, s, rgba);
+                return;
+            }
+            const TexelRect& seen = image.pTileAlpha[k];
+            if (seen.x0 >= seen.x1 || seen.y0 >= seen.y1) {
+                more = AddTile(view, budget, q, nullptr, kWholeTile, tx, ty, tz, c, s, rgba);
+                return;
+            }
+            // Tile edges are powers of two and whole pixels: these are exact.
+            const float w = std::fabs(x1 - x0), h = std::fabs(y1 - y0);
+            const float st[4] = {float(seen.x0) / w, float(seen.y0) / h, float(seen.x1) / w, float(seen.y1) / h};
+            const GLImageCorners part =
+                GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0 + (x1 - x0) * st[0],
+                                  y0 + (y1 - y0) * st[1], x0 + (x1 - x0) * st[2], y0 + (y1 - y0) * st[3]);
+            more = AddTile(view, budget, q, &part, st, tx, ty, tz, c, s, rgba);
         });
         return more;
     });

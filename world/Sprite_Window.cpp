@@ -1,5 +1,6 @@
 #include "Sprite_Window.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -338,6 +339,49 @@ bool TextureFormat(const recImage& image, GLint* internalFormat, GLenum* format,
     }
 }
 
+// Whether the texel at index i of the buffer has alpha above zero, for the
+// buffer formats whose texture takes its alpha from the texels.
+bool TexelHasAlpha(const recImage& image, GLenum format, size_t i)
+{
+    switch (format) {
+    case GL_ALPHA:
+        return image.pImageBuffer[i] != 0;
+    case GL_BGRA:
+        if (image.imageDepth == 32) {
+            uint32_t texel;
+            std::memcpy(&texel, image.pImageBuffer + i * 4, 4);
+            return (texel >> 24) != 0;
+        } else {
+            uint16_t texel;
+            std::memcpy(&texel, image.pImageBuffer + i * 2, 2);
+            return (texel >> 15) != 0;
+        }
+    default:
+        return true;
+    }
+}
+
+// Where the alpha of the tile at (offsetX, offsetY) of the buffer is not zero.
+TexelRect TileAlpha(const recImage& image, GLenum format, int32_t offsetX, int32_t offsetY, int32_t width,
+                    int32_t height)
+{
+    int32_t x0 = width, y0 = height, x1 = -1, y1 = -1; // the texels with alpha, inclusive
+    for (int32_t y = 0; y < height; ++y) {
+        const size_t row = size_t(offsetY + y) * size_t(image.textureWidth) + size_t(offsetX);
+        for (int32_t x = 0; x < width; ++x) {
+            if (!TexelHasAlpha(image, format, row + size_t(x)))
+                continue;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    }
+    if (x1 < 0)
+        return TexelRect{0, 0, 0, 0};
+    return TexelRect{std::max(x0 - 1, 0), std::max(y0 - 1, 0), std::min(x1 + 2, width), std::min(y1 + 2, height)};
+}
+
 // Cuts the image into its tiles and uploads each straight from the pixel
 // buffer, then releases the buffer. The GL error of the upload, 0 for none.
 OSStatus UploadImage(recImage* image)
@@ -362,6 +406,10 @@ OSStatus UploadImage(recImage* image)
     // Gray buffers hold 0 for white and 255 for black: luminance textures are
     // inverted while they are uploaded, so that they show the image as it is.
     const bool invert = specified && format == GL_LUMINANCE;
+    // Where each tile's own alpha lets anything through; a luminance texture
+    // takes its alpha from the sprite's colour, so all of it may show.
+    if (specified && format != GL_LUMINANCE && image->pTextureName && count > 0)
+        image->pTileAlpha = reinterpret_cast<TexelRect*>(NewPtrClear(count * int32_t(sizeof(TexelRect))));
     if (invert) {
         glPixelTransferf(GL_RED_SCALE, -1.0f);
         glPixelTransferf(GL_GREEN_SCALE, -1.0f);
@@ -388,6 +436,8 @@ OSStatus UploadImage(recImage* image)
                     image->pImageBuffer +
                     (size_t(offsetY) * size_t(image->textureWidth) + size_t(offsetX)) * bytesPerPixel;
                 glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, currWidth, currHeight, 0, format, type, first);
+                if (image->pTileAlpha)
+                    image->pTileAlpha[k - 1] = TileAlpha(*image, format, offsetX, offsetY, currWidth, currHeight);
             }
             offsetY += currHeight;
         }

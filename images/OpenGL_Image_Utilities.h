@@ -46,7 +46,7 @@ struct recImage {
     SInt32 textureHeight;  // imageHeight
     float zoom;            // the image's own scale factor, 1.0 after loading
     SInt32 maskType;
-    TexelRect* pTileAlpha;     // per tile, as pTextureName, where its alpha is not zero; null: not known
+    TexelRect* pTileAlpha; // per tile, as pTextureName, where its alpha is not zero; null: not known
 };
 using pRecImage = recImage*;
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "Host_Time.h"
 
@@ -23,13 +24,79 @@ namespace {
 
 constexpr float kBitmapNudge = 0.0001f;
 
-// Draws the string's glyphs from the font's atlas texture in one pass, on
-// the pixels and in the colour the lists' bitmaps would give them, then
-// moves the raster position as the lists would. Only where that is exact:
-// the font has an atlas, the GL is rendering (not feeding back or
-// selecting), texturing and the alpha test are off (bitmaps are not
-// textured, and the atlas's cut-out needs the test) and the raster colour
-// has some opacity. False when the lists have to draw the string.
+// Glyph quads from the atlas waiting to be drawn, in window coordinates:
+// four corners each, with texture coordinates and the raster colour of
+// their string.
+struct GlyphQuads {
+    const HostFontAtlas* atlas = nullptr;
+    std::vector<GLfloat> xyz, st, rgba;
+    bool gathering = false; // between BeginTextGL and EndTextGL
+};
+
+GlyphQuads& Pending()
+{
+    static GlyphQuads quads; // keeps its storage from frame to frame
+    return quads;
+}
+
+// Draws the waiting quads in one pass, on the pixels and in the colours the
+// lists' bitmaps would give them, and leaves the GL's state as it was.
+void DrawPendingGlyphs()
+{
+    GlyphQuads& q = Pending();
+    if (q.xyz.empty())
+        return;
+    GLint viewport[4], matrixMode = 0, bound = 0, alphaFunc = 0;
+    GLfloat alphaRef = 0, current[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFunc);
+    glGetFloatv(GL_ALPHA_TEST_REF, &alphaRef);
+    glGetFloatv(GL_CURRENT_COLOR, current);
+
+    // Window coordinates, depth as the raster positions'.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(viewport[0], viewport[0] + viewport[2], viewport[1], viewport[1] + viewport[3], 0.0, -1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBindTexture(GL_TEXTURE_2D, q.atlas->texture);
+    glEnable(GL_TEXTURE_2D);
+    glAlphaFunc(GL_GREATER, 0.0f); // the glyph's set bits, at the raster colour's opacity
+    glEnable(GL_ALPHA_TEST);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, q.xyz.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, q.st.data());
+    glColorPointer(4, GL_FLOAT, 0, q.rgba.data());
+    glDrawArrays(GL_QUADS, 0, GLsizei(q.xyz.size() / 3));
+    glPopClientAttrib();
+    glDisable(GL_ALPHA_TEST);
+    glAlphaFunc(GLenum(alphaFunc), alphaRef);
+    glDisable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
+    glColor4fv(current); // a colour array leaves the current colour undefined
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GLenum(matrixMode));
+    q.xyz.clear();
+    q.st.clear();
+    q.rgba.clear();
+}
+
+// Adds the string's glyphs from the font's atlas to the waiting quads and
+// moves the raster position as the lists would; they are drawn at once, or
+// at EndTextGL while text is gathered. Only where that is exact: the font
+// has an atlas, the GL is rendering (not feeding back or selecting),
+// texturing and the alpha test are off (bitmaps are not textured, and the
+// atlas's cut-out needs the test) and the raster colour has some opacity.
+// False when the lists have to draw the string.
 bool DrawFromAtlas(const char* text, GLuint fontList)
 {
     const HostFontAtlas* atlas = HostFindFontAtlas(fontList);
@@ -38,68 +105,40 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
     GLint mode = 0, valid = 0;
     glGetIntegerv(GL_RENDER_MODE, &mode);
     glGetIntegerv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
-    GLfloat raster[4], colour[4], current[4];
+    GLfloat raster[4], colour[4];
     glGetFloatv(GL_CURRENT_RASTER_POSITION, raster);
     glGetFloatv(GL_CURRENT_RASTER_COLOR, colour);
     if (mode != GL_RENDER || glIsEnabled(GL_TEXTURE_2D) || glIsEnabled(GL_ALPHA_TEST) || !(colour[3] > 0.0f))
         return false;
     if (!valid)
         return true; // the lists would draw nothing and not move the position
-    GLint viewport[4], matrixMode = 0, bound = 0, alphaFunc = 0;
-    GLfloat alphaRef = 0;
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glGetIntegerv(GL_ALPHA_TEST_FUNC, &alphaFunc);
-    glGetFloatv(GL_ALPHA_TEST_REF, &alphaRef);
-    glGetFloatv(GL_CURRENT_COLOR, current);
-
-    // Window coordinates, depth as the raster position's.
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(viewport[0], viewport[0] + viewport[2], viewport[1], viewport[1] + viewport[3], 0.0, -1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glBindTexture(GL_TEXTURE_2D, atlas->texture);
-    glEnable(GL_TEXTURE_2D);
-    glAlphaFunc(GL_GREATER, 0.0f); // the glyph's set bits, at the raster colour's opacity
-    glEnable(GL_ALPHA_TEST);
-    glColor4fv(colour);
+    GlyphQuads& q = Pending();
+    if (q.atlas != atlas) {
+        DrawPendingGlyphs();
+        q.atlas = atlas;
+    }
     const float sScale = 1.0f / float(atlas->width), tScale = 1.0f / float(atlas->height);
     float x = raster[0];
     const float y = raster[1];
-    glBegin(GL_QUADS);
     for (const char* c = text; *c; ++c) {
         const HostGlyph& g = atlas->glyphs[static_cast<unsigned char>(*c)];
         if (g.width > 0 && g.height > 0) {
             // Where a bitmap's first pixel goes: rounded down, after the
             // small nudge the GL gives a position a hair below a whole pixel.
             const float left = std::floor(x + kBitmapNudge - g.xorig), bottom = std::floor(y + kBitmapNudge - g.yorig);
+            const float right = left + float(g.width), top = bottom + float(g.height);
             const float s0 = float(g.x) * sScale, s1 = float(g.x + g.width) * sScale;
             const float t0 = float(g.y) * tScale, t1 = float(g.y + g.height) * tScale;
-            glTexCoord2f(s0, t0);
-            glVertex3f(left, bottom, raster[2]);
-            glTexCoord2f(s1, t0);
-            glVertex3f(left + float(g.width), bottom, raster[2]);
-            glTexCoord2f(s1, t1);
-            glVertex3f(left + float(g.width), bottom + float(g.height), raster[2]);
-            glTexCoord2f(s0, t1);
-            glVertex3f(left, bottom + float(g.height), raster[2]);
+            q.xyz.insert(q.xyz.end(), {left, bottom, raster[2], right, bottom, raster[2], right, top, raster[2], left,
+                                       top, raster[2]});
+            q.st.insert(q.st.end(), {s0, t0, s1, t0, s1, t1, s0, t1});
+            for (int corner = 0; corner < 4; ++corner)
+                q.rgba.insert(q.rgba.end(), colour, colour + 4);
         }
         x += g.advance;
     }
-    glEnd();
-    glDisable(GL_ALPHA_TEST);
-    glAlphaFunc(GLenum(alphaFunc), alphaRef);
-    glDisable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, GLuint(bound));
-    glColor4fv(current);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GLenum(matrixMode));
+    if (!q.gathering)
+        DrawPendingGlyphs();
     // Move the raster position glyph by glyph, as the lists' bitmaps do.
     for (const char* c = text; *c; ++c)
         glBitmap(0, 0, 0.0f, 0.0f, atlas->glyphs[static_cast<unsigned char>(*c)].advance, 0.0f, nullptr);
@@ -112,8 +151,20 @@ void DrawCStringGL(const char* cstrOut, GLuint fontList)
 {
     if (!cstrOut || !fontList || DrawFromAtlas(cstrOut, fontList))
         return;
+    DrawPendingGlyphs(); // what was gathered comes first
     for (const char* c = cstrOut; *c; ++c)
         glCallList(fontList + static_cast<unsigned char>(*c));
+}
+
+void BeginTextGL()
+{
+    Pending().gathering = true;
+}
+
+void EndTextGL()
+{
+    DrawPendingGlyphs();
+    Pending().gathering = false;
 }
 
 void DrawFrameRate(GLuint fontList)

@@ -15,6 +15,12 @@ GLuint BuildFontGL(AGLContext ctx, GLint fontID, Style face, GLint size);
 // Draws the text at the current raster position, a display list per byte.
 void DrawCStringGL(const char* cstrOut, GLuint fontList);
 
+// Text drawn between these two calls may wait and be drawn at EndTextGL,
+// all of it in one pass: so lines of text cost one draw instead of one each.
+// Nothing else may be drawn, and the viewport not changed, in between.
+void BeginTextGL();
+void EndTextGL();
+
 // Counts this frame and draws the frame rate: the mean over the frames since
 // the text was last renewed, renewed when at least half a second has passed.
 // One count for the whole program, whichever window draws.

@@ -250,6 +250,7 @@ void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, 
     glEnd();
 
     glColor3f(0.9f, 0.0f, 0.0f);
+    BeginTextGL();
     glRasterPos3d(10.0, 12.0, 0.0);
     std::snprintf(cstr, sizeof cstr, "Window: (%ld x %ld)", long(width), long(height));
     DrawCStringGL(cstr, fontList);
@@ -267,6 +268,7 @@ void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, 
     DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_VENDOR)), fontList);
     glRasterPos3d(10.0, bottom - 3.0, 0.0);
     DrawCStringGL(reinterpret_cast<const char*>(glGetString(GL_RENDERER)), fontList);
+    EndTextGL();
 }
 
 // GL resources

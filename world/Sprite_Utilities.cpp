@@ -562,6 +562,14 @@ bool DrawSpriteDebugPasses(const recSprite& sprite, const recImage& image, const
 
 } // namespace
 
+bool SpritesTestDepth(const recSprite* pSpriteArray, SInt32 numSprites)
+{
+    for (SInt32 n = 0; pSpriteArray && n < numSprites; ++n)
+        if (!pSpriteArray[n].fAlphaBlend)
+            return true;
+    return false;
+}
+
 void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
                    float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
                    Boolean grid, Boolean lines)

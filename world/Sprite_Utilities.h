@@ -62,6 +62,10 @@ constexpr int64_t kMaxTilesPerFrame = 16384;
 constexpr int64_t kMaxPixelsPerFrame = 12000000;
 constexpr int64_t kMaxGridLinesPerFrame = 262144;
 
+// Whether any of the sprites is drawn with the depth test: those without
+// blending. Without them the depth buffer never decides a pixel.
+bool SpritesTestDepth(const recSprite* pSpriteArray, SInt32 numSprites);
+
 // Draws the sprites in array order, each as DrawGLSprite draws it, in one
 // pass: GL state is set only where it changes, tiles that share texture and
 // state go to the GL together, and copies that lie wholly outside the window

@@ -201,7 +201,11 @@ void DrawGL(WindowRef window)
     glScalef(1.0f, -1.0f, 1.0f);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Clearing a depth buffer that no sprite tests is a full-window pass
+    // that changes no pixel: it is left out then.
+    glClear(SpritesTestDepth(pWindowInfo->pSpriteArray, pWindowInfo->numSprites)
+                ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT
+                : GL_COLOR_BUFFER_BIT);
 
     // The view follows sprite 0; without sprites it is the origin, upright.
     float worldX = 0.0f, worldY = 0.0f, worldZ = 0.0f, worldRotation = 0.0f;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
+#include "GL_Quad_Arrays.h"
 #include "Host_Time.h"
 
 GLuint BuildFontGL(AGLContext ctx, GLint fontID, Style face, GLint size)
@@ -29,7 +29,7 @@ constexpr float kBitmapNudge = 0.0001f;
 // their string.
 struct GlyphQuads {
     const HostFontAtlas* atlas = nullptr;
-    std::vector<GLfloat> xyz, st, rgba;
+    GLQuadArrays arrays;
     bool gathering = false; // between BeginTextGL and EndTextGL
 };
 
@@ -44,7 +44,7 @@ GlyphQuads& Pending()
 void DrawPendingGlyphs()
 {
     GlyphQuads& q = Pending();
-    if (q.xyz.empty())
+    if (q.arrays.xyz.empty())
         return;
     GLint viewport[4], matrixMode = 0, bound = 0, alphaFunc = 0;
     GLfloat alphaRef = 0, current[4];
@@ -71,10 +71,7 @@ void DrawPendingGlyphs()
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, q.xyz.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, q.st.data());
-    glColorPointer(4, GL_FLOAT, 0, q.rgba.data());
-    glDrawArrays(GL_QUADS, 0, GLsizei(q.xyz.size() / 3));
+    DrawGLQuadArrays(&q.arrays, GL_QUADS);
     glPopClientAttrib();
     glDisable(GL_ALPHA_TEST);
     glAlphaFunc(GLenum(alphaFunc), alphaRef);
@@ -85,9 +82,6 @@ void DrawPendingGlyphs()
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GLenum(matrixMode));
-    q.xyz.clear();
-    q.st.clear();
-    q.rgba.clear();
 }
 
 // Adds the string's glyphs from the font's atlas to the waiting quads and
@@ -129,11 +123,12 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
             const float right = left + float(g.width), top = bottom + float(g.height);
             const float s0 = float(g.x) * sScale, s1 = float(g.x + g.width) * sScale;
             const float t0 = float(g.y) * tScale, t1 = float(g.y + g.height) * tScale;
-            q.xyz.insert(q.xyz.end(), {left, bottom, raster[2], right, bottom, raster[2], right, top, raster[2], left,
+            GLQuadArrays& a = q.arrays;
+            a.xyz.insert(a.xyz.end(), {left, bottom, raster[2], right, bottom, raster[2], right, top, raster[2], left,
                                        top, raster[2]});
-            q.st.insert(q.st.end(), {s0, t0, s1, t0, s1, t1, s0, t1});
+            a.st.insert(a.st.end(), {s0, t0, s1, t0, s1, t1, s0, t1});
             for (int corner = 0; corner < 4; ++corner)
-                q.rgba.insert(q.rgba.end(), colour, colour + 4);
+                a.rgba.insert(a.rgba.end(), colour, colour + 4);
         }
         x += g.advance;
     }

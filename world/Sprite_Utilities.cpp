@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "Data_File_Utilities.h"
 #include "Error_Handler.h"
+#include "GL_Quad_Arrays.h"
 #include "Host_Files.h"
 #include "Sprite_Window.h"
 
@@ -287,7 +287,7 @@ struct SpriteView {
 // Textured quads waiting to be drawn: consecutive tiles that share their
 // texture and GL state go to the GL as one array of triangles, in order.
 struct QuadBatch {
-    std::vector<GLfloat> xyz, st, rgba;
+    GLQuadArrays arrays;
     GLuint texture = 0;
 };
 
@@ -300,16 +300,10 @@ QuadBatch& Batch()
 void FlushBatch()
 {
     QuadBatch& b = Batch();
-    if (b.xyz.empty())
+    if (b.arrays.xyz.empty())
         return;
     glBindTexture(GL_TEXTURE_2D, b.texture);
-    glVertexPointer(3, GL_FLOAT, 0, b.xyz.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, b.st.data());
-    glColorPointer(4, GL_FLOAT, 0, b.rgba.data());
-    glDrawArrays(GL_TRIANGLES, 0, GLsizei(b.xyz.size() / 3));
-    b.xyz.clear();
-    b.st.clear();
-    b.rgba.clear();
+    DrawGLQuadArrays(&b.arrays, GL_TRIANGLES);
 }
 
 // The sprite state last given to the GL in this frame (-1: not known), so
@@ -416,12 +410,12 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
         return true;
     if (shown != &q)
         place(*shown, x, y);
-    QuadBatch& b = Batch();
+    GLQuadArrays& a = Batch().arrays;
     const GLfloat vertexST[4][2] = {{st[0], st[1]}, {st[2], st[1]}, {st[0], st[3]}, {st[2], st[3]}};
     for (int v : {0, 1, 2, 2, 1, 3}) {
-        b.xyz.insert(b.xyz.end(), {x[v], y[v], tz});
-        b.st.insert(b.st.end(), {vertexST[v][0], vertexST[v][1]});
-        b.rgba.insert(b.rgba.end(), rgba, rgba + 4);
+        a.xyz.insert(a.xyz.end(), {x[v], y[v], tz});
+        a.st.insert(a.st.end(), {vertexST[v][0], vertexST[v][1]});
+        a.rgba.insert(a.rgba.end(), rgba, rgba + 4);
     }
     return true;
 }

@@ -33,17 +33,13 @@ struct GlyphQuads {
     bool gathering = false; // between BeginTextGL and EndTextGL
 };
 
-GlyphQuads& Pending()
-{
-    static GlyphQuads quads; // keeps its storage from frame to frame
-    return quads;
-}
+GlyphQuads gPendingGlyphs; // keeps its storage from frame to frame
 
 // Draws the waiting quads in one pass, on the pixels and in the colours the
 // lists' bitmaps would give them, and leaves the GL's state as it was.
 void DrawPendingGlyphs()
 {
-    GlyphQuads& q = Pending();
+    GlyphQuads& q = gPendingGlyphs;
     if (q.arrays.xyz.empty())
         return;
     GLint viewport[4], matrixMode = 0, bound = 0, alphaFunc = 0;
@@ -106,7 +102,7 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
         return false;
     if (!valid)
         return true; // the lists would draw nothing and not move the position
-    GlyphQuads& q = Pending();
+    GlyphQuads& q = gPendingGlyphs;
     if (q.atlas != atlas) {
         DrawPendingGlyphs();
         q.atlas = atlas;
@@ -153,13 +149,13 @@ void DrawCStringGL(const char* cstrOut, GLuint fontList)
 
 void BeginTextGL()
 {
-    Pending().gathering = true;
+    gPendingGlyphs.gathering = true;
 }
 
 void EndTextGL()
 {
     DrawPendingGlyphs();
-    Pending().gathering = false;
+    gPendingGlyphs.gathering = false;
 }
 
 void DrawFrameRate(GLuint fontList)

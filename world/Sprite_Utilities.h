@@ -68,9 +68,12 @@ bool SpritesTestDepth(const recSprite* pSpriteArray, SInt32 numSprites);
 
 // Draws the sprites in array order, each as DrawGLSprite draws it, in one
 // pass: GL state is set only where it changes, tiles that share texture and
-// state go to the GL together, and copies that lie wholly outside the window
-// are left out. Sprites naming no image of the array are skipped, and so are
-// blended sprites without opacity. Leaves the state DrawGLSprite leaves.
+// state go to the GL together, copies that lie wholly outside the window
+// are left out, and of a blended sprite (without the alpha test) each tile is
+// drawn only over its alpha rectangle (recImage::pTileAlpha): elsewhere
+// blending would leave the window as it was. Sprites naming no image of the
+// array are skipped, and so are blended sprites without opacity. Leaves the
+// state DrawGLSprite leaves.
 void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
                    float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
                    Boolean grid, Boolean lines);

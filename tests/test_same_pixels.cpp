@@ -262,6 +262,43 @@ TEST_F(SamePixels, TheBenchmarkWorlds)
     Summary("benchmark worlds");
 }
 
+TEST_F(SamePixels, MirroredCopiesOfATransparentImage)
+{
+    // A 64 x 32 image, transparent but for a soft blob off its centre, tiled
+    // and blended over a disc: each copy, mirrored or not, draws only the
+    // blob's rectangle of the tile. Colour stays clear of the image's edges,
+    // where copies meet.
+    recWindow* record = NewTestRecord(2, 2);
+    MakeDiscImage(&record->pImageArray[0]);
+    MakeImage32(&record->pImageArray[1], 64, 32, 0x00FFFFFF);
+    auto* words = reinterpret_cast<uint32_t*>(record->pImageArray[1].pImageBuffer);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const double r = std::hypot(x - 20.5, y - 12.5);
+            if (r < 9)
+                words[y * 64 + x] = uint32_t(255 * (9 - r) / 9) << 24 | uint32_t(x * 4) << 16 | 0xA0 << 8 | 0x40;
+        }
+    MakeSprite(&record->pSpriteArray[0], 0, 0, 0);
+    record->pSpriteArray[0].fAlphaBlend = true;
+    record->pSpriteArray[0].velocityX = 7;
+    MakeSprite(&record->pSpriteArray[1], 1, 10, 5);
+    record->pSpriteArray[1].fTiled = kTiled;
+    record->pSpriteArray[1].fAlphaBlend = true;
+    record->pSpriteArray[1].alpha = 0.7f;
+    Open(record);
+    // Texels 12 to 29 across and 4 to 21 down have alpha.
+    EXPECT_EQ(Rect(Record()->pImageArray[1].pTileAlpha[0]), Rect(TexelRect{11, 3, 31, 23}));
+    Record()->info = false;
+    for (float zoom : {1.0f, 0.6f}) {
+        Record()->zoom = zoom;
+        for (int step = 0; step < 3; ++step) {
+            IdleSprites(window, Record()->pSpriteArray, Record()->numSprites, 0.05);
+            ExpectSameFrame("zoom " + std::to_string(zoom) + ", step " + std::to_string(step));
+        }
+    }
+    Summary("mirrored copies");
+}
+
 TEST_F(SamePixels, TiledWorldsAtTheSmallestZoom)
 {
     // The demo images as a stress world: a tiled star field behind many

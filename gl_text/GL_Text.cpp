@@ -127,12 +127,11 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
                 a.rgba.insert(a.rgba.end(), colour, colour + 4);
         }
         x += g.advance;
+        // Move the raster position glyph by glyph, as the lists' bitmaps do.
+        glBitmap(0, 0, 0.0f, 0.0f, g.advance, 0.0f, nullptr);
     }
     if (!q.gathering)
         DrawPendingGlyphs();
-    // Move the raster position glyph by glyph, as the lists' bitmaps do.
-    for (const char* c = text; *c; ++c)
-        glBitmap(0, 0, 0.0f, 0.0f, atlas->glyphs[static_cast<unsigned char>(*c)].advance, 0.0f, nullptr);
     return true;
 }
 

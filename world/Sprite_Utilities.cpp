@@ -374,9 +374,9 @@ bool Spend(FrameBudget* budget, int64_t quads, double pixels, int64_t gridLines 
 
 // One texture tile of a copy placed at (tx, ty, tz) and turned by (c, s):
 // culled when it lies wholly outside the window, else the part of it that can
-// show, shown (with texture coordinates st: s0, t0, s1, t1), is added to the
-// batch as the two triangles of its strip. False when the frame's budget is
-// spent; the budget counts the whole tile.
+// show, shown (with texture coordinates st: s0, t0, s1, t1; null when nothing
+// shows), is added to the batch as the two triangles of its strip. False when
+// the frame's budget is spent; the budget counts the whole tile.
 bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& q, const GLImageCorners* shown,
              const float st[4], float tx, float ty, float tz, float c, float s, const GLfloat rgba[4])
 {
@@ -408,8 +408,7 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
         return false;
     if (!shown)
         return true;
-    if (shown != &q)
-        place(*shown, x, y);
+    place(*shown, x, y);
     GLQuadArrays& a = Batch().arrays;
     const GLfloat vertexST[4][2] = {{st[0], st[1]}, {st[2], st[1]}, {st[0], st[3]}, {st[2], st[3]}};
     for (int v : {0, 1, 2, 2, 1, 3}) {
@@ -484,23 +483,17 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
             }
             const GLImageCorners q =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0, y0, x1, y1);
-            static const float kWholeTile[4] = {0.0f, 0.0f, 1.0f, 1.0f};
-            if (!trimToAlpha) {
-                more = AddTile(view, budget, q, &q, kWholeTile, tx, ty, tz, c, s, rgba);
-                return;
-            }
-            const TexelRect& seen = image.pTileAlpha[k];
-            if (seen.x0 >= seen.x1 || seen.y0 >= seen.y1) {
-                more = AddTile(view, budget, q, nullptr, kWholeTile, tx, ty, tz, c, s, rgba);
-                return;
-            }
-            // Tile edges are powers of two and whole pixels: these are exact.
-            const float w = std::fabs(x1 - x0), h = std::fabs(y1 - y0);
-            const float st[4] = {float(seen.x0) / w, float(seen.y0) / h, float(seen.x1) / w, float(seen.y1) / h};
+            // Tile edges are powers of two and whole pixels: these are exact,
+            // and for the whole tile they are its own corners and 0 to 1.
+            const int32_t w = int32_t(std::fabs(x1 - x0)), h = int32_t(std::fabs(y1 - y0));
+            const TexelRect seen = trimToAlpha ? image.pTileAlpha[k] : TexelRect{0, 0, w, h};
+            const float st[4] = {float(seen.x0) / float(w), float(seen.y0) / float(h), float(seen.x1) / float(w),
+                                 float(seen.y1) / float(h)};
             const GLImageCorners part =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0 + (x1 - x0) * st[0],
                                   y0 + (y1 - y0) * st[1], x0 + (x1 - x0) * st[2], y0 + (y1 - y0) * st[3]);
-            more = AddTile(view, budget, q, &part, st, tx, ty, tz, c, s, rgba);
+            const bool nothingShows = seen.x0 >= seen.x1 || seen.y0 >= seen.y1;
+            more = AddTile(view, budget, q, nothingShows ? nullptr : &part, st, tx, ty, tz, c, s, rgba);
         });
         return more;
     });

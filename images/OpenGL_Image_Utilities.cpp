@@ -246,6 +246,8 @@ void DisposeImages(recImage** ppImageArray, int32_t numImages)
         }
         std::free(image.pTileAlpha);
         image.pTileAlpha = nullptr;
+        std::free(image.pOpaqueRows);
+        image.pOpaqueRows = nullptr;
         // An image whose window closed before its textures were built still
         // holds its surface and buffer.
         if (image.pGWorld) {

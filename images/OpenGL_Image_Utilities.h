@@ -29,6 +29,12 @@ struct TexelRect {
     SInt32 x0, y0, x1, y1;
 };
 
+// Texels [x0, x1) of one row of a texture tile: the longest run of texels
+// of full opacity in that row; x0 == x1 when the row has none.
+struct TexelSpan {
+    SInt32 x0, x1;
+};
+
 // One loaded image and its texture tiles.
 struct recImage {
     GWorldPtr pGWorld;           // wraps pImageBuffer while decoding; null after upload
@@ -47,6 +53,11 @@ struct recImage {
     float zoom;            // the image's own scale factor, 1.0 after loading
     SInt32 maskType;
     TexelRect* pTileAlpha; // per tile, as pTextureName, where its alpha is not zero; null: not known
+    // Per tile column, per row of the image (textureX * textureHeight, column
+    // by column): where that row of the column's tiles is fully opaque, in
+    // texels of the tile. Null when not known or when the texture takes its
+    // alpha from the sprite's colour.
+    TexelSpan* pOpaqueRows;
 };
 using pRecImage = recImage*;
 

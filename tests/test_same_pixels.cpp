@@ -14,6 +14,7 @@
 #include "Host_Files.h"
 #include "Host_Test_Seams.h"
 #include "Reference_Drawing.h"
+#include "Sprite_Utilities.h"
 
 namespace {
 
@@ -260,6 +261,117 @@ TEST_F(SamePixels, TheBenchmarkWorlds)
     Record()->pSpriteArray[0].rotation = 200;
     CompareFrames(4);
     Summary("benchmark worlds");
+}
+
+// The sprite pass alone, as the frame draws it, with or without leaving out
+// the sprites that later ones hide; the polygons it sends to the GL.
+size_t DrawSprites(WindowRef window, bool leaveOutHidden)
+{
+    recWindow* w = static_cast<recWindow*>(GetWRefCon(window));
+    aglSetCurrentContext(w->aglContext);
+    const SInt32 width = 800, height = 600;
+    const recSprite& view = w->pSpriteArray[0];
+    const float rotation = gZarvoRotate ? 0.0f : -view.rotation;
+    auto draw = [&] {
+        DrawGLSprites(w->pSpriteArray, w->numSprites, w->pImageArray, w->numImages, -view.centerX, -view.centerY,
+                      -view.centerZ, rotation, w->zoom, width, height, w->grid, w->lines, leaveOutHidden);
+    };
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-width / 2.0, width / 2.0, -height / 2.0, height / 2.0, 0.0, 1000.0);
+    glScalef(1.0f, -1.0f, 1.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    size_t polygons = 0;
+    for (const FeedbackItem& item : Feedback(draw))
+        polygons += item.token == GL_POLYGON_TOKEN;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    draw();
+    aglSwapBuffers(w->aglContext);
+    return polygons;
+}
+
+TEST_F(SamePixels, SpritesHiddenUnderOpaqueOnesAreLeftOut)
+{
+    // Four thousand sprites pile up many deep: many of the early ones lie
+    // wholly under the opaque middles of later ones. Turned, faded and
+    // depth-tested sprites are among them; only upright opaque blended
+    // ones hide what lies below.
+    recWindow* record = BenchmarkWorld(4000, true);
+    // Discs with a hard rim: a pixel wrongly taken for opaque at the rim
+    // lets what lies below show through by half.
+    auto* words = reinterpret_cast<uint32_t*>(record->pImageArray[0].pImageBuffer);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (std::hypot(x - 15.5, y - 15.5) >= 10)
+                words[y * 32 + x] &= 0x00FFFFFF;
+            else
+                words[y * 32 + x] |= 0xFF000000;
+    Open(record);
+    Record()->zoom = 1.0f;
+    Record()->info = false;
+    for (int i = 1; i < Record()->numSprites; ++i) { // gathered into the middle of the window, many deep
+        Record()->pSpriteArray[i].centerX *= 0.4f;
+        Record()->pSpriteArray[i].centerY *= 0.4f;
+    }
+    for (int step = 0; step < 3; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        IdleSprites(window, Record()->pSpriteArray, Record()->numSprites, 0.05);
+        const size_t whole = DrawSprites(window, false);
+        const Frame all = frame;
+        const size_t fewer = DrawSprites(window, true);
+        const Difference d = Compare(all, frame);
+        EXPECT_EQ(d.pixels, 0) << "first beyond one level at " << d.x << "," << d.y;
+        EXPECT_LT(fewer * 20, whole * 19) << "a twentieth of the polygons or more is hidden";
+    }
+    // And the frame as a whole against the plain drawing.
+    Record()->info = true;
+    ExpectSameFrame("the frame");
+}
+
+TEST_F(SamePixels, WhatHidesASprite)
+{
+    // A small disc under a large opaque square, drawn after it.
+    recWindow* record = NewTestRecord(2, 3);
+    MakeDiscImage(&record->pImageArray[0]);
+    MakeImage32(&record->pImageArray[1], 64, 64, 0xFF3080C0);
+    MakeSprite(&record->pSpriteArray[0], 0, 0, 0);
+    MakeSprite(&record->pSpriteArray[1], 0, 30.4f, 20.7f, -1.0f);
+    MakeSprite(&record->pSpriteArray[2], 1, 31.0f, 22.0f, -1.0f);
+    for (int i = 0; i < 3; ++i)
+        record->pSpriteArray[i].fAlphaBlend = true;
+    Open(record);
+    Record()->info = false;
+    const size_t hidden = DrawSprites(window, true), drawn = DrawSprites(window, false);
+    ASSERT_EQ(hidden + 2, drawn) << "the disc's two triangles are left out";
+    struct Case {
+        const char* what;
+        void (*change)(recWindow*);
+    };
+    const Case cases[] = {
+        {"the square faded", [](recWindow* w) { w->pSpriteArray[2].alpha = 0.99f; }},
+        {"the square turned", [](recWindow* w) { w->pSpriteArray[2].rotation = 1.0f; }},
+        {"the square depth-tested", [](recWindow* w) { w->pSpriteArray[2].fAlphaBlend = false; }},
+        {"the square beyond the depth range", [](recWindow* w) { w->pSpriteArray[2].centerZ = -1001.0f; }},
+        {"the square not quite over the disc", [](recWindow* w) { w->pSpriteArray[2].centerX = 55.0f; }},
+        {"the disc depth-tested", [](recWindow* w) { w->pSpriteArray[1].fAlphaBlend = false; }},
+        {"a turned view", [](recWindow* w) { w->pSpriteArray[0].rotation = 90.0f; }},
+        {"the outlines on", [](recWindow* w) { w->lines = true; }},
+        {"a tiled sprite in the world", [](recWindow* w) { w->pSpriteArray[0].fTiled = kTiled; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const recWindow saved = *Record();
+        const recSprite sprites[3] = {Record()->pSpriteArray[0], Record()->pSpriteArray[1], Record()->pSpriteArray[2]};
+        gZarvoRotate = false;
+        c.change(Record());
+        EXPECT_EQ(DrawSprites(window, true), DrawSprites(window, false));
+        Record()->lines = saved.lines;
+        for (int i = 0; i < 3; ++i)
+            Record()->pSpriteArray[i] = sprites[i];
+        gZarvoRotate = true;
+    }
 }
 
 TEST_F(SamePixels, MirroredCopiesOfATransparentImage)

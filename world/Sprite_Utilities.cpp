@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "Data_File_Utilities.h"
 #include "Error_Handler.h"
@@ -454,10 +455,10 @@ void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlac
                 return;
 }
 
-// The textured pass of one sprite, into the batch. False when the frame's
-// budget is spent.
+// The textured pass of one sprite, into the batch; of a hidden sprite only
+// what the frame's budget counts. False when the budget is spent.
 bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled, const SpriteView& view,
-                    FrameBudget* budget)
+                    bool hidden, FrameBudget* budget)
 {
     const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
     const float radians = float(double(sprite.rotation) * M_PI / 180.0);
@@ -475,12 +476,6 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
         WalkTiles(image, mirrorX, mirrorY, [&](int32_t k, float x0, float y0, float x1, float y1) {
             if (!more)
                 return;
-            const GLuint texture = TileTexture(image, k);
-            QuadBatch& b = Batch();
-            if (texture != b.texture) {
-                FlushBatch();
-                b.texture = texture;
-            }
             const GLImageCorners q =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0, y0, x1, y1);
             // Tile edges are powers of two and whole pixels: these are exact,
@@ -492,12 +487,210 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
             const GLImageCorners part =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0 + (x1 - x0) * st[0],
                                   y0 + (y1 - y0) * st[1], x0 + (x1 - x0) * st[2], y0 + (y1 - y0) * st[3]);
-            const bool nothingShows = seen.x0 >= seen.x1 || seen.y0 >= seen.y1;
+            const bool nothingShows = hidden || seen.x0 >= seen.x1 || seen.y0 >= seen.y1;
+            const GLuint texture = TileTexture(image, k);
+            QuadBatch& b = Batch();
+            if (!nothingShows && texture != b.texture) {
+                FlushBatch();
+                b.texture = texture;
+            }
             more = AddTile(view, budget, q, nothingShows ? nullptr : &part, st, tx, ty, tz, c, s, rgba);
         });
         return more;
     });
     return more;
+}
+
+// Pixels of the window, a bit each: those that a sprite drawn later paints
+// with texels of full opacity. Columns and rows count from the window's
+// top-left pixel; ranges are inclusive and within the window.
+class CoverMap {
+public:
+    void Reset(int32_t width, int32_t height)
+    {
+        words = (width + 63) / 64;
+        bits.assign(size_t(words) * size_t(height), 0);
+    }
+    bool Covers(int32_t x0, int32_t x1, int32_t y0, int32_t y1) const
+    {
+        for (int32_t y = y0; y <= y1; ++y)
+            for (int32_t w = x0 / 64; w <= x1 / 64; ++w)
+                if ((bits[size_t(y) * size_t(words) + size_t(w)] & Mask(w, x0, x1)) != Mask(w, x0, x1))
+                    return false;
+        return true;
+    }
+    void Mark(int32_t y, int32_t x0, int32_t x1)
+    {
+        for (int32_t w = x0 / 64; w <= x1 / 64; ++w)
+            bits[size_t(y) * size_t(words) + size_t(w)] |= Mask(w, x0, x1);
+    }
+
+private:
+    // The bits of word w that columns x0..x1 take.
+    static uint64_t Mask(int32_t w, int32_t x0, int32_t x1)
+    {
+        const int32_t lo = std::max(x0 - w * 64, 0), hi = std::min(x1 - w * 64, 63);
+        return (hi == 63 ? ~uint64_t(0) : (uint64_t(1) << (hi + 1)) - 1) & ~((uint64_t(1) << lo) - 1);
+    }
+    int32_t words = 0;
+    std::vector<uint64_t> bits;
+};
+
+// The window's pixels (columns x0..x1, rows y0..y1) whose centres a sprite's
+// textured pass can reach, a pixel more all round; empty (x0 > x1 or
+// y0 > y1) when none of the window's. False when a corner is not a number.
+struct PixelBox {
+    int32_t x0, x1, y0, y1;
+};
+
+bool DrawnPixels(const recSprite& sprite, const recImage& image, const SpriteView& view, float zoom, PixelBox* box)
+{
+    // The part of the image the pass draws: the union of its tiles' drawn
+    // rectangles, in texels of the image.
+    const bool trimToAlpha = sprite.fAlphaBlend && !sprite.fAlphaTest && image.pTileAlpha;
+    double bx0 = INFINITY, by0 = INFINITY, bx1 = -INFINITY, by1 = -INFINITY;
+    WalkTiles(image, false, false, [&](int32_t k, float x0, float y0, float x1, float y1) {
+        const TexelRect seen = trimToAlpha ? image.pTileAlpha[k] : TexelRect{0, 0, int32_t(x1 - x0), int32_t(y1 - y0)};
+        if (seen.x0 >= seen.x1 || seen.y0 >= seen.y1)
+            return;
+        bx0 = std::min(bx0, double(x0) + seen.x0);
+        by0 = std::min(by0, double(y0) + seen.y0);
+        bx1 = std::max(bx1, double(x0) + seen.x1);
+        by1 = std::max(by1, double(y0) + seen.y1);
+    });
+    if (bx0 > bx1) {
+        *box = PixelBox{0, -1, 0, -1};
+        return true;
+    }
+    const double radians = double(sprite.rotation) * M_PI / 180.0;
+    const double c = sprite.rotation == 0.0f ? 1.0 : std::cos(radians);
+    const double s = sprite.rotation == 0.0f ? 0.0 : std::sin(radians);
+    const double tx = double((sprite.centerX + view.worldX) * view.worldZoom);
+    const double ty = double((sprite.centerY + view.worldY) * view.worldZoom);
+    double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+    for (double px : {bx0, bx1})
+        for (double py : {by0, by1}) {
+            const double x = (px - 0.5 * image.imageWidth) * double(zoom);
+            const double y = (py - 0.5 * image.imageHeight) * double(zoom);
+            minX = std::min(minX, c * x - s * y + tx);
+            maxX = std::max(maxX, c * x - s * y + tx);
+            minY = std::min(minY, s * x + c * y + ty);
+            maxY = std::max(maxY, s * x + c * y + ty);
+        }
+    const double halfW = double(view.halfW) - 1.0, halfH = double(view.halfH) - 1.0; // the window itself
+    if (!(std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) && std::isfinite(maxY)))
+        return false;
+    const double x0 = std::max(std::floor(minX + halfW) - 1.0, 0.0),
+                 x1 = std::min(std::ceil(maxX + halfW) + 1.0, 2.0 * halfW - 1.0);
+    const double y0 = std::max(std::floor(minY + halfH) - 1.0, 0.0),
+                 y1 = std::min(std::ceil(maxY + halfH) + 1.0, 2.0 * halfH - 1.0);
+    *box = x0 > x1 || y0 > y1 ? PixelBox{0, -1, 0, -1} : PixelBox{int32_t(x0), int32_t(x1), int32_t(y0), int32_t(y1)};
+    return true;
+}
+
+// Marks the pixels that an upright sprite paints with fully opaque filtered
+// samples: those whose centre's linear filter reads only texels of the
+// tiles' opaque runs, kept a safe margin from every rounding step.
+void MarkOpaquePixels(const recSprite& sprite, const recImage& image, const SpriteView& view, float zoom,
+                      CoverMap* cover)
+{
+    const double z = double(zoom);
+    const double halfW = double(view.halfW) - 1.0, halfH = double(view.halfH) - 1.0;
+    const int32_t width = int32_t(2.0 * halfW), height = int32_t(2.0 * halfH);
+    const double tx = double((sprite.centerX + view.worldX) * view.worldZoom);
+    const double ty = double((sprite.centerY + view.worldY) * view.worldZoom);
+    // In texels: a twentieth of a texel and of a pixel, far beyond the
+    // rasteriser's sub-pixel and the sampler's sub-texel steps.
+    const double margin = 0.05 + 0.05 / z;
+    WalkTiles(image, false, false, [&](int32_t k, float fx0, float fy0, float, float fy1) {
+        const TexelSpan* rows = image.pOpaqueRows + size_t(k / image.textureY) * size_t(image.textureHeight);
+        const int32_t tileY = int32_t(fy0), tileH = int32_t(fy1 - fy0);
+        const double left = tx + (double(fx0) - 0.5 * image.imageWidth) * z + halfW - 0.5;
+        const double top = ty + (double(fy0) - 0.5 * image.imageHeight) * z + halfH - 0.5;
+        const double firstRow = std::max(std::ceil(top), 0.0);
+        const double lastRow = std::min(std::floor(top + tileH * z), double(height - 1));
+        for (double j = firstRow; j <= lastRow; ++j) {
+            const double v = (j - top) / z; // the pixel centre's row, in texels of the tile
+            const int32_t r0 = int32_t(std::floor(v - 0.5 - margin)), r1 = int32_t(std::floor(v - 0.5 + margin)) + 1;
+            if (r0 < 0 || r1 > tileH - 1)
+                continue;
+            int32_t lo = 0, hi = INT32_MAX;
+            for (int32_t r = r0; r <= r1; ++r) {
+                lo = std::max(lo, rows[tileY + r].x0);
+                hi = std::min(hi, rows[tileY + r].x1);
+            }
+            if (lo >= hi)
+                continue;
+            const double first = std::max(std::ceil(left + (lo + 0.5 + margin) * z), 0.0);
+            const double last = std::min(std::ceil(left + (hi - 0.5 - margin) * z) - 1.0, double(width - 1));
+            if (first <= last)
+                cover->Mark(int32_t(j), int32_t(first), int32_t(last));
+        }
+    });
+}
+
+// Whether everything the frame can draw stays within its budget, so that
+// every sprite is drawn and none is left out for the budget's sake. An upper
+// bound: each tile counts its whole area (a turned tile that of its turned
+// bounding box), and a tiled sprite, whose copies are many, says no.
+bool FrameFitsBudget(const recSprite* sprites, SInt32 numSprites, const recImage* images, SInt32 numImages,
+                     const SpriteView& view)
+{
+    const double windowArea = (2.0 * double(view.halfW)) * (2.0 * double(view.halfH));
+    double quads = 0.0, pixels = 0.0;
+    for (SInt32 n = 0; n < numSprites; ++n) {
+        const recSprite& sprite = sprites[n];
+        if (sprite.imageNum < 0 || sprite.imageNum >= numImages)
+            continue;
+        if (sprite.fTiled != kNotTiled)
+            return false;
+        const recImage& image = images[sprite.imageNum];
+        const double zoom = double(sprite.zoom * image.zoom) * double(view.worldZoom);
+        WalkTiles(image, false, false, [&](int32_t, float x0, float y0, float x1, float y1) {
+            const double w = std::fabs(double(x1 - x0) * zoom), h = std::fabs(double(y1 - y0) * zoom);
+            const double area = sprite.rotation == 0.0f ? w * h : 0.5 * (w + h) * (w + h);
+            quads += 1.0;
+            pixels += std::isfinite(area) ? std::min(area, windowArea) : windowArea;
+        });
+    }
+    return quads <= double(kMaxTilesPerFrame) && pixels * 1.01 <= double(kMaxPixelsPerFrame);
+}
+
+// Which sprites the frame may leave out because sprites drawn after them
+// paint every pixel they could touch with fully opaque texels: there
+// blending puts the later sprite's colour down and keeps nothing of what was
+// below. Only blended sprites are left out (the others write depth) and only
+// upright, opaque, blended sprites hide (they pass no depth test and their
+// opaque texels blend as a plain copy), in an upright view without the debug
+// passes, when the frame is sure to be drawn whole.
+void FindHiddenSprites(const recSprite* sprites, SInt32 numSprites, const recImage* images, SInt32 numImages,
+                       const SpriteView& view, std::vector<char>* hidden)
+{
+    hidden->assign(size_t(std::max<SInt32>(numSprites, 0)), 0);
+    const double width = 2.0 * (double(view.halfW) - 1.0), height = 2.0 * (double(view.halfH) - 1.0);
+    if (view.grid || view.lines || view.cosR != 1.0f || view.sinR != 0.0f || !(width >= 1.0 && height >= 1.0) ||
+        width * height > 1e8 || !FrameFitsBudget(sprites, numSprites, images, numImages, view))
+        return;
+    static CoverMap cover;
+    cover.Reset(int32_t(width), int32_t(height));
+    for (SInt32 n = numSprites - 1; n >= 0; --n) {
+        const recSprite& sprite = sprites[n];
+        if (sprite.imageNum < 0 || sprite.imageNum >= numImages || !sprite.fAlphaBlend || !(sprite.alpha > 0.0f))
+            continue;
+        const recImage& image = images[sprite.imageNum];
+        const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
+        PixelBox box{};
+        if (DrawnPixels(sprite, image, view, zoom, &box) &&
+            (box.x0 > box.x1 || box.y0 > box.y1 || cover.Covers(box.x0, box.x1, box.y0, box.y1))) {
+            (*hidden)[size_t(n)] = 1;
+            continue;
+        }
+        // Within the depth range, well clear of its planes.
+        const float z = sprite.centerZ + view.worldZ;
+        if (sprite.alpha >= 1.0f && sprite.rotation == 0.0f && zoom > 0.0f && std::isfinite(zoom) &&
+            image.pOpaqueRows && z <= -0.01f && z >= -999.99f)
+            MarkOpaquePixels(sprite, image, view, zoom, &cover);
+    }
 }
 
 // Whether a sprite, at its place, lies wholly outside the circle around the
@@ -559,7 +752,7 @@ bool SpritesTestDepth(const recSprite* pSpriteArray, SInt32 numSprites)
 
 void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
                    float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
-                   Boolean grid, Boolean lines)
+                   Boolean grid, Boolean lines, Boolean leaveOutHidden)
 {
     if (!pSpriteArray || !imageArray)
         return;
@@ -575,6 +768,11 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
                           grid != 0,
                           lines != 0};
     FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), kMaxGridLinesPerFrame, false};
+    static std::vector<char> hidden;
+    if (leaveOutHidden)
+        FindHiddenSprites(pSpriteArray, numSprites, imageArray, numImages, view, &hidden);
+    else
+        hidden.assign(size_t(std::max<SInt32>(numSprites, 0)), 0);
 
     glPushMatrix();
     glRotatef(worldRotation, 0.0f, 0.0f, 1.0f);
@@ -604,8 +802,10 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
         const bool invisible =
             (sprite.fAlphaBlend && sprite.alpha <= 0.0f) || (!tiled && OutOfSight(sprite, image, view));
         if (!invisible) {
-            UseSpriteState(&state, sprite.fAlphaTest, sprite.fAlphaBlend, true);
-            if (!AddSpriteTiles(sprite, image, place, view, &budget))
+            const bool leftOut = hidden[size_t(n)] != 0;
+            if (!leftOut)
+                UseSpriteState(&state, sprite.fAlphaTest, sprite.fAlphaBlend, true);
+            if (!AddSpriteTiles(sprite, image, place, view, leftOut, &budget))
                 break;
         }
         if (grid || lines) {
@@ -636,5 +836,5 @@ void DrawGLSprite(recSprite* pSprite, recImage* imageArray, float worldX, float 
     if (!pSprite || pSprite->imageNum < 0)
         return;
     DrawGLSprites(pSprite, 1, imageArray, pSprite->imageNum + 1, worldX, worldY, worldZ, worldRotation, worldZoom,
-                  width, height, grid, lines);
+                  width, height, grid, lines, false);
 }

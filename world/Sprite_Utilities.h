@@ -72,11 +72,15 @@ bool SpritesTestDepth(const recSprite* pSpriteArray, SInt32 numSprites);
 // are left out, and of a blended sprite (without the alpha test) each tile is
 // drawn only over its alpha rectangle (recImage::pTileAlpha): elsewhere
 // blending would leave the window as it was. Sprites naming no image of the
-// array are skipped, and so are blended sprites without opacity. Leaves the
-// state DrawGLSprite leaves.
+// array are skipped, and so are blended sprites without opacity. With
+// leaveOutHidden, so are blended sprites whose every pixel later sprites
+// paint over with fully opaque texels (recImage::pOpaqueRows): upright,
+// opaque, blended sprites in an upright view without the debug passes and
+// without tiled sprites, in a frame that stays within its budget. The
+// pixels are the same either way. Leaves the state DrawGLSprite leaves.
 void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageArray, SInt32 numImages, float worldX,
                    float worldY, float worldZ, float worldRotation, float worldZoom, SInt32 width, SInt32 height,
-                   Boolean grid, Boolean lines);
+                   Boolean grid, Boolean lines, Boolean leaveOutHidden);
 
 // Draws the sprite with its image (element imageNum of imageArray, which the
 // caller has checked) into the current GL context, in the view given by the

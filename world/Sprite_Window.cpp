@@ -219,7 +219,7 @@ void DrawGL(WindowRef window)
     }
     DrawGLSprites(pWindowInfo->pSpriteArray, pWindowInfo->numSprites, pWindowInfo->pImageArray, pWindowInfo->numImages,
                   worldX, worldY, worldZ, worldRotation, worldZoom, width, height, pWindowInfo->grid,
-                  pWindowInfo->lines);
+                  pWindowInfo->lines, true);
     if (pWindowInfo->info)
         DrawInfo(worldX, worldY, worldRotation, worldZoom, width, height, pWindowInfo->fontList);
     aglSwapBuffers(pWindowInfo->aglContext);
@@ -367,6 +367,41 @@ bool TexelHasAlpha(const recImage& image, GLenum format, size_t i)
     }
 }
 
+// Whether the texel at index i of a BGRA buffer is fully opaque.
+bool TexelIsOpaque(const recImage& image, size_t i)
+{
+    if (image.imageDepth == 32) {
+        uint32_t texel;
+        std::memcpy(&texel, image.pImageBuffer + i * 4, 4);
+        return (texel >> 24) == 0xFF;
+    }
+    uint16_t texel;
+    std::memcpy(&texel, image.pImageBuffer + i * 2, 2);
+    return (texel >> 15) != 0;
+}
+
+// The longest run of fully opaque texels in each row of the tile column at
+// offsetX, width texels wide: spans[row], in texels of the column.
+void OpaqueRows(const recImage& image, int32_t offsetX, int32_t width, TexelSpan* spans)
+{
+    for (int32_t y = 0; y < image.textureHeight; ++y) {
+        const size_t row = size_t(y) * size_t(image.textureWidth) + size_t(offsetX);
+        TexelSpan best{0, 0};
+        int32_t start = -1;
+        for (int32_t x = 0; x <= width; ++x) {
+            const bool opaque = x < width && TexelIsOpaque(image, row + size_t(x));
+            if (opaque && start < 0)
+                start = x;
+            if (!opaque && start >= 0) {
+                if (x - start > best.x1 - best.x0)
+                    best = TexelSpan{start, x};
+                start = -1;
+            }
+        }
+        spans[y] = best;
+    }
+}
+
 // Where the alpha of the tile at (offsetX, offsetY) of the buffer is not zero.
 TexelRect TileAlpha(const recImage& image, GLenum format, int32_t offsetX, int32_t offsetY, int32_t width,
                     int32_t height)
@@ -416,6 +451,12 @@ OSStatus UploadImage(recImage* image)
     // takes its alpha from the sprite's colour, so all of it may show.
     if (specified && format != GL_LUMINANCE && image->pTextureName && count > 0)
         image->pTileAlpha = reinterpret_cast<TexelRect*>(NewPtrClear(count * int32_t(sizeof(TexelRect))));
+    // Where the texels are fully opaque, for the formats whose alpha is
+    // their own and can be full.
+    const int64_t spanCount = int64_t(image->textureX) * image->textureHeight;
+    if (specified && format == GL_BGRA && image->pTextureName && count > 0 &&
+        spanCount * int64_t(sizeof(TexelSpan)) <= INT32_MAX)
+        image->pOpaqueRows = reinterpret_cast<TexelSpan*>(NewPtrClear(int32_t(spanCount * int64_t(sizeof(TexelSpan)))));
     if (invert) {
         glPixelTransferf(GL_RED_SCALE, -1.0f);
         glPixelTransferf(GL_GREEN_SCALE, -1.0f);
@@ -429,6 +470,8 @@ OSStatus UploadImage(recImage* image)
     int32_t k = 0;
     for (int32_t x = 0; x < image->textureX; ++x) {
         const int32_t currWidth = GetNextTextureSize(image->textureWidth - offsetX, image->maxTextureSize);
+        if (image->pOpaqueRows)
+            OpaqueRows(*image, offsetX, currWidth, image->pOpaqueRows + size_t(x) * size_t(image->textureHeight));
         int32_t offsetY = 0;
         for (int32_t y = 0; y < image->textureY; ++y) {
             const int32_t currHeight = GetNextTextureSize(image->textureHeight - offsetY, image->maxTextureSize);

@@ -15,6 +15,7 @@
 #include "Host_Test_Seams.h"
 #include "Reference_Drawing.h"
 #include "Sprite_Utilities.h"
+#include "Sprite_Window.h"
 
 namespace {
 
@@ -276,13 +277,7 @@ size_t DrawSprites(WindowRef window, bool leaveOutHidden)
         DrawGLSprites(w->pSpriteArray, w->numSprites, w->pImageArray, w->numImages, -view.centerX, -view.centerY,
                       -view.centerZ, rotation, w->zoom, width, height, w->grid, w->lines, leaveOutHidden);
     };
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-width / 2.0, width / 2.0, -height / 2.0, height / 2.0, 0.0, 1000.0);
-    glScalef(1.0f, -1.0f, 1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    SetUpDrawingSpace(width, height);
     size_t polygons = 0;
     for (const FeedbackItem& item : Feedback(draw))
         polygons += item.token == GL_POLYGON_TOKEN;

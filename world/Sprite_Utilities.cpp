@@ -685,9 +685,10 @@ void FindHiddenSprites(const recSprite* sprites, SInt32 numSprites, const recIma
             (*hidden)[size_t(n)] = 1;
             continue;
         }
-        // Within the depth range, well clear of its planes.
+        // Within the depth range, well clear of its planes, and at least a
+        // hundredth of its size (the margins in texels stay small).
         const float z = sprite.centerZ + view.worldZ;
-        if (sprite.alpha >= 1.0f && sprite.rotation == 0.0f && zoom > 0.0f && std::isfinite(zoom) &&
+        if (sprite.alpha >= 1.0f && sprite.rotation == 0.0f && zoom >= 0.01f && std::isfinite(zoom) &&
             image.pOpaqueRows && z <= -0.01f && z >= -999.99f)
             MarkOpaquePixels(sprite, image, view, zoom, &cover);
     }

@@ -192,15 +192,8 @@ void DrawGL(WindowRef window)
     GetWindowPortBounds(window, &rectPort);
     const SInt32 width = rectPort.right - rectPort.left;
     const SInt32 height = rectPort.bottom - rectPort.top;
-    glViewport(0, 0, width, height);
+    SetUpDrawingSpace(width, height);
     glEnable(GL_DEPTH_TEST);
-
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-width / 2.0, width / 2.0, -height / 2.0, height / 2.0, 0.0, 1000.0);
-    glScalef(1.0f, -1.0f, 1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
     // Clearing a depth buffer that no sprite tests is a full-window pass
     // that changes no pixel: it is left out then.
     glClear(SpritesTestDepth(pWindowInfo->pSpriteArray, pWindowInfo->numSprites)
@@ -223,6 +216,17 @@ void DrawGL(WindowRef window)
     if (pWindowInfo->info)
         DrawInfo(worldX, worldY, worldRotation, worldZoom, width, height, pWindowInfo->fontList);
     aglSwapBuffers(pWindowInfo->aglContext);
+}
+
+void SetUpDrawingSpace(SInt32 width, SInt32 height)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-width / 2.0, width / 2.0, -height / 2.0, height / 2.0, 0.0, 1000.0);
+    glScalef(1.0f, -1.0f, 1.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }
 
 void DrawInfo(float worldX, float worldY, float worldRotation, float worldZoom, SInt32 width, SInt32 height,

@@ -68,6 +68,11 @@ void IdleWindow(WindowRef window, SInt32 turn, SInt32 thrust, Boolean Zin, Boole
 // the swap. A window without a record or without a context is not drawn.
 void DrawGL(WindowRef window);
 
+// The drawing space of a frame of width by height pixels: the viewport, the
+// projection (origin at the centre, y downwards, one unit a pixel, depth 0
+// to 1000 units into the screen) and the model-view matrix reset, selected.
+void SetUpDrawingSpace(SInt32 width, SInt32 height);
+
 // Draws the information overlay over a frame: two translucent panels in the
 // window's left corners, the window size, view, zoom and frame rate at the
 // top, and the GL vendor and renderer at the bottom.

@@ -327,15 +327,17 @@ TEST_F(SamePixels, SpritesHiddenUnderOpaqueOnesAreLeftOut)
 
 TEST_F(SamePixels, WhatHidesASprite)
 {
-    // A small disc under a large opaque square, drawn after it.
+    // A small disc under an opaque square drawn after it, one that covers
+    // the window but for a strip at either side.
     recWindow* record = NewTestRecord(2, 3);
     MakeDiscImage(&record->pImageArray[0]);
     MakeImage32(&record->pImageArray[1], 64, 64, 0xFF3080C0);
     MakeSprite(&record->pSpriteArray[0], 0, 0, 0);
     MakeSprite(&record->pSpriteArray[1], 0, 30.4f, 20.7f, -1.0f);
-    MakeSprite(&record->pSpriteArray[2], 1, 31.0f, 22.0f, -1.0f);
-    for (int i = 0; i < 3; ++i)
-        record->pSpriteArray[i].fAlphaBlend = true;
+    MakeSprite(&record->pSpriteArray[2], 1, 0.5f, 0.5f, -1.0f);
+    record->pSpriteArray[2].zoom = 12;
+    record->pSpriteArray[1].fAlphaBlend = true;
+    record->pSpriteArray[2].fAlphaBlend = true; // sprite 0, the view's, is depth-tested: never left out
     Open(record);
     Record()->info = false;
     const size_t hidden = DrawSprites(window, true), drawn = DrawSprites(window, false);
@@ -349,7 +351,8 @@ TEST_F(SamePixels, WhatHidesASprite)
         {"the square turned", [](recWindow* w) { w->pSpriteArray[2].rotation = 1.0f; }},
         {"the square depth-tested", [](recWindow* w) { w->pSpriteArray[2].fAlphaBlend = false; }},
         {"the square beyond the depth range", [](recWindow* w) { w->pSpriteArray[2].centerZ = -1001.0f; }},
-        {"the square not quite over the disc", [](recWindow* w) { w->pSpriteArray[2].centerX = 55.0f; }},
+        {"the disc reaching under the square's last half texel",
+         [](recWindow* w) { w->pSpriteArray[1].centerX = 366.5f; }},
         {"the disc depth-tested", [](recWindow* w) { w->pSpriteArray[1].fAlphaBlend = false; }},
         {"a turned view", [](recWindow* w) { w->pSpriteArray[0].rotation = 90.0f; }},
         {"the outlines on", [](recWindow* w) { w->lines = true; }},

@@ -588,6 +588,13 @@ bool DrawnPixels(const recSprite& sprite, const recImage& image, const SpriteVie
     return true;
 }
 
+// The floor of a value well within the range of int32_t, without a call.
+int32_t FloorOfSmall(double v)
+{
+    const int32_t i = int32_t(v);
+    return i - int32_t(double(i) > v);
+}
+
 // Marks the pixels that an upright sprite paints with fully opaque filtered
 // samples: those whose centre's linear filter reads only texels of the
 // tiles' opaque runs, kept a safe margin from every rounding step.
@@ -611,7 +618,7 @@ void MarkOpaquePixels(const recSprite& sprite, const recImage& image, const Spri
         const double lastRow = std::min(std::floor(top + tileH * z), double(height - 1));
         for (double j = firstRow; j <= lastRow; ++j) {
             const double v = (j - top) / z; // the pixel centre's row, in texels of the tile
-            const int32_t r0 = int32_t(std::floor(v - 0.5 - margin)), r1 = int32_t(std::floor(v - 0.5 + margin)) + 1;
+            const int32_t r0 = FloorOfSmall(v - 0.5 - margin), r1 = FloorOfSmall(v - 0.5 + margin) + 1;
             if (r0 < 0 || r1 > tileH - 1)
                 continue;
             int32_t lo = 0, hi = INT32_MAX;
@@ -621,10 +628,14 @@ void MarkOpaquePixels(const recSprite& sprite, const recImage& image, const Spri
             }
             if (lo >= hi)
                 continue;
-            const double first = std::max(std::ceil(left + (lo + 0.5 + margin) * z), 0.0);
-            const double last = std::min(std::ceil(left + (hi - 0.5 - margin) * z) - 1.0, double(width - 1));
+            // Kept within a pixel of the window before rounding; NaN stays out.
+            const double a = left + (lo + 0.5 + margin) * z, b = left + (hi - 0.5 - margin) * z;
+            if (!(a <= double(width) && b >= 0.0))
+                continue;
+            const int32_t first = std::max(-FloorOfSmall(-std::max(a, -1.0)), 0);
+            const int32_t last = std::min(-FloorOfSmall(-std::min(b, double(width))) - 1, width - 1);
             if (first <= last)
-                cover->Mark(int32_t(j), int32_t(first), int32_t(last));
+                cover->Mark(int32_t(j), first, last);
         }
     });
 }
@@ -656,6 +667,18 @@ bool FrameFitsBudget(const recSprite* sprites, SInt32 numSprites, const recImage
     return quads <= double(kMaxTilesPerFrame) && pixels * 1.01 <= double(kMaxPixelsPerFrame);
 }
 
+// Whether a sprite, drawn, paints its opaque texels as they are over
+// whatever lies below: upright, opaque and blended (so without the depth
+// test), within the depth range and well clear of its planes, at least a
+// hundredth of its size (the margins in texels stay small), with texels
+// whose alpha is their own.
+bool Hides(const recSprite& sprite, const recImage& image, const SpriteView& view, float zoom)
+{
+    const float z = sprite.centerZ + view.worldZ;
+    return sprite.fAlphaBlend && sprite.alpha >= 1.0f && sprite.rotation == 0.0f && zoom >= 0.01f &&
+           std::isfinite(zoom) && image.pOpaqueRows && z <= -0.01f && z >= -999.99f;
+}
+
 // Which sprites the frame may leave out because sprites drawn after them
 // paint every pixel they could touch with fully opaque texels: there
 // blending puts the later sprite's colour down and keeps nothing of what was
@@ -671,6 +694,30 @@ void FindHiddenSprites(const recSprite* sprites, SInt32 numSprites, const recIma
     if (view.grid || view.lines || view.cosR != 1.0f || view.sinR != 0.0f || !(width >= 1.0 && height >= 1.0) ||
         width * height > 1e8 || !FrameFitsBudget(sprites, numSprites, images, numImages, view))
         return;
+    // Unless the opaque texels of the sprites that can hide others cover the
+    // window at least once over, so few sprites are hidden that the search
+    // costs more than it saves.
+    static std::vector<double> opaqueTexels;
+    opaqueTexels.assign(size_t(std::max<SInt32>(numImages, 0)), -1.0);
+    double opaqueArea = 0.0;
+    for (SInt32 n = 0; n < numSprites; ++n) {
+        const recSprite& sprite = sprites[n];
+        if (sprite.imageNum < 0 || sprite.imageNum >= numImages)
+            continue;
+        const recImage& image = images[sprite.imageNum];
+        const float zoom = (sprite.zoom * image.zoom) * view.worldZoom;
+        if (!Hides(sprite, image, view, zoom))
+            continue;
+        double& texels = opaqueTexels[size_t(sprite.imageNum)];
+        if (texels < 0.0) {
+            texels = 0.0;
+            for (int64_t i = 0, count = int64_t(image.textureX) * image.textureHeight; i < count; ++i)
+                texels += image.pOpaqueRows[i].x1 - image.pOpaqueRows[i].x0;
+        }
+        opaqueArea += std::min(texels * double(zoom) * double(zoom), width * height);
+    }
+    if (opaqueArea < width * height)
+        return;
     static CoverMap cover;
     cover.Reset(int32_t(width), int32_t(height));
     for (SInt32 n = numSprites - 1; n >= 0; --n) {
@@ -685,11 +732,7 @@ void FindHiddenSprites(const recSprite* sprites, SInt32 numSprites, const recIma
             (*hidden)[size_t(n)] = 1;
             continue;
         }
-        // Within the depth range, well clear of its planes, and at least a
-        // hundredth of its size (the margins in texels stay small).
-        const float z = sprite.centerZ + view.worldZ;
-        if (sprite.alpha >= 1.0f && sprite.rotation == 0.0f && zoom >= 0.01f && std::isfinite(zoom) &&
-            image.pOpaqueRows && z <= -0.01f && z >= -999.99f)
+        if (Hides(sprite, image, view, zoom))
             MarkOpaquePixels(sprite, image, view, zoom, &cover);
     }
 }

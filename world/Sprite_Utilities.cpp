@@ -304,7 +304,7 @@ void FlushBatch()
     if (b.arrays.xyz.empty())
         return;
     glBindTexture(GL_TEXTURE_2D, b.texture);
-    DrawGLQuadArrays(&b.arrays, GL_TRIANGLES);
+    DrawGLQuadArrays(&b.arrays, GL_QUADS);
 }
 
 // The sprite state last given to the GL in this frame (-1: not known), so
@@ -376,7 +376,7 @@ bool Spend(FrameBudget* budget, int64_t quads, double pixels, int64_t gridLines 
 // One texture tile of a copy placed at (tx, ty, tz) and turned by (c, s):
 // culled when it lies wholly outside the window, else the part of it that can
 // show, shown (with texture coordinates st: s0, t0, s1, t1; null when nothing
-// shows), is added to the batch as the two triangles of its strip. False when
+// shows), is added to the batch as a quad. False when
 // the frame's budget is spent; the budget counts the whole tile.
 bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& q, const GLImageCorners* shown,
              const float st[4], float tx, float ty, float tz, float c, float s, const GLfloat rgba[4])
@@ -412,10 +412,22 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
     place(*shown, x, y);
     GLQuadArrays& a = Batch().arrays;
     const GLfloat vertexST[4][2] = {{st[0], st[1]}, {st[2], st[1]}, {st[0], st[3]}, {st[2], st[3]}};
-    for (int v : {0, 1, 2, 2, 1, 3}) {
-        a.xyz.insert(a.xyz.end(), {x[v], y[v], tz});
-        a.st.insert(a.st.end(), {vertexST[v][0], vertexST[v][1]});
-        a.rgba.insert(a.rgba.end(), rgba, rgba + 4);
+    const size_t first = a.xyz.size() / 3;
+    a.xyz.resize((first + 4) * 3);
+    a.st.resize((first + 4) * 2);
+    a.rgba.resize((first + 4) * 4);
+    GLfloat* xyz = &a.xyz[first * 3];
+    GLfloat* texel = &a.st[first * 2];
+    GLfloat* colour = &a.rgba[first * 4];
+    // Round the quad; its triangles meet along the diagonal from corner 1
+    // to corner 2.
+    for (int v : {0, 1, 3, 2}) {
+        *xyz++ = x[v];
+        *xyz++ = y[v];
+        *xyz++ = tz;
+        *texel++ = vertexST[v][0];
+        *texel++ = vertexST[v][1];
+        colour = std::copy(rgba, rgba + 4, colour);
     }
     return true;
 }
@@ -482,8 +494,13 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
             // and for the whole tile they are its own corners and 0 to 1.
             const int32_t w = int32_t(std::fabs(x1 - x0)), h = int32_t(std::fabs(y1 - y0));
             const TexelRect seen = trimToAlpha ? image.pTileAlpha[k] : TexelRect{0, 0, w, h};
-            const float st[4] = {float(seen.x0) / float(w), float(seen.y0) / float(h), float(seen.x1) / float(w),
-                                 float(seen.y1) / float(h)};
+            // The linear filter reaches half a texel beyond a texel with
+            // alpha: a side of the rectangle grown a texel from such a texel
+            // (not one at the tile's edge) draws the half it needs.
+            const float half[4] = {seen.x0 > 0 ? 0.5f : 0.0f, seen.y0 > 0 ? 0.5f : 0.0f, seen.x1 < w ? 0.5f : 0.0f,
+                                   seen.y1 < h ? 0.5f : 0.0f};
+            const float st[4] = {(float(seen.x0) + half[0]) / float(w), (float(seen.y0) + half[1]) / float(h),
+                                 (float(seen.x1) - half[2]) / float(w), (float(seen.y1) - half[3]) / float(h)};
             const GLImageCorners part =
                 GetGLImageCorners(float(image.imageWidth), float(image.imageHeight), zoom, x0 + (x1 - x0) * st[0],
                                   y0 + (y1 - y0) * st[1], x0 + (x1 - x0) * st[2], y0 + (y1 - y0) * st[3]);

@@ -467,6 +467,18 @@ void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlac
                 return;
 }
 
+// The texels of tile k (w by h) that a sprite's textured pass draws.
+// Blending leaves the window as it was wherever the texture's alpha is zero:
+// of each tile only the rest is drawn. (Not under the alpha test: there a
+// hair's change in where the smaller quad puts a texture coordinate can flip
+// a whole pixel at the cut-out's edge.)
+TexelRect DrawnTexels(const recSprite& sprite, const recImage& image, int32_t k, int32_t w, int32_t h)
+{
+    if (sprite.fAlphaBlend && !sprite.fAlphaTest && image.pTileAlpha)
+        return image.pTileAlpha[k];
+    return TexelRect{0, 0, w, h};
+}
+
 // The textured pass of one sprite, into the batch; of a hidden sprite only
 // what the frame's budget counts. False when the budget is spent.
 bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledPlacement* tiled, const SpriteView& view,
@@ -478,11 +490,6 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
     const float s = sprite.rotation == 0.0f ? 0.0f : std::sin(radians);
     const float tz = sprite.centerZ + view.worldZ;
     const GLfloat rgba[4] = {sprite.red, sprite.green, sprite.blue, sprite.alpha};
-    // Blending leaves the window as it was wherever the texture's alpha is
-    // zero: of each tile only the rest is drawn. (Not under the alpha test:
-    // there a hair's change in where the smaller quad puts a texture
-    // coordinate can flip a whole pixel at the cut-out's edge.)
-    const bool trimToAlpha = sprite.fAlphaBlend && !sprite.fAlphaTest && image.pTileAlpha;
     bool more = true;
     ForEachCopy(sprite, image, tiled, view, [&](float tx, float ty, bool mirrorX, bool mirrorY) {
         WalkTiles(image, mirrorX, mirrorY, [&](int32_t k, float x0, float y0, float x1, float y1) {
@@ -493,7 +500,7 @@ bool AddSpriteTiles(const recSprite& sprite, const recImage& image, const TiledP
             // Tile edges are powers of two and whole pixels: these are exact,
             // and for the whole tile they are its own corners and 0 to 1.
             const int32_t w = int32_t(std::fabs(x1 - x0)), h = int32_t(std::fabs(y1 - y0));
-            const TexelRect seen = trimToAlpha ? image.pTileAlpha[k] : TexelRect{0, 0, w, h};
+            const TexelRect seen = DrawnTexels(sprite, image, k, w, h);
             // The linear filter reaches half a texel beyond a texel with
             // alpha: a side of the rectangle grown a texel from such a texel
             // (not one at the tile's edge) draws the half it needs.
@@ -564,10 +571,9 @@ bool DrawnPixels(const recSprite& sprite, const recImage& image, const SpriteVie
 {
     // The part of the image the pass draws: the union of its tiles' drawn
     // rectangles, in texels of the image.
-    const bool trimToAlpha = sprite.fAlphaBlend && !sprite.fAlphaTest && image.pTileAlpha;
     double bx0 = INFINITY, by0 = INFINITY, bx1 = -INFINITY, by1 = -INFINITY;
     WalkTiles(image, false, false, [&](int32_t k, float x0, float y0, float x1, float y1) {
-        const TexelRect seen = trimToAlpha ? image.pTileAlpha[k] : TexelRect{0, 0, int32_t(x1 - x0), int32_t(y1 - y0)};
+        const TexelRect seen = DrawnTexels(sprite, image, k, int32_t(x1 - x0), int32_t(y1 - y0));
         if (seen.x0 >= seen.x1 || seen.y0 >= seen.y1)
             return;
         bx0 = std::min(bx0, double(x0) + seen.x0);

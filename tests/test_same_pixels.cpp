@@ -372,6 +372,44 @@ TEST_F(SamePixels, WhatHidesASprite)
     }
 }
 
+TEST_F(SamePixels, WhiteAndColouredSpritesOfEveryTextureFormat)
+{
+    // Gray images become luminance textures, whose alpha is the colour's;
+    // alpha-only images take their colour from it. Each image is drawn by
+    // white and by coloured or faded sprites in turn, blended and not, so
+    // that a white run follows a faded one: a white sprite must look the
+    // same whichever colour came before it.
+    recWindow* record = NewTestRecord(4, 25);
+    MakeDiscImage(&record->pImageArray[0]);
+    MakeImage8(&record->pImageArray[1], 32, 16, 0, kMaskZeroAlpha);
+    MakeImage8(&record->pImageArray[2], 16, 32, 0, kMaskAlphaOnly);
+    MakeImage32(&record->pImageArray[3], 24, 24, 0x80C04020);
+    for (int image : {1, 2}) {
+        recImage& im = record->pImageArray[image];
+        for (int i = 0; i < 32 * 16; ++i)
+            im.pImageBuffer[i] = uint8_t(i * 37 % 256);
+    }
+    const float colours[3][4] = {{1, 1, 1, 1}, {0.2f, 0.9f, 0.5f, 1}, {1, 1, 1, 0.4f}};
+    for (int i = 0; i < 25; ++i) {
+        recSprite& s = record->pSpriteArray[i];
+        MakeSprite(&s, i == 0 ? 0 : 1 + (i / 2) % 3, float(i % 5) * 60 - 120, float(i / 5) * 50 - 100);
+        const float* c = colours[i % 2 ? 0 : (i / 2) % 2 + 1]; // white after coloured or faded, in turn
+        s.red = c[0];
+        s.green = c[1];
+        s.blue = c[2];
+        s.alpha = c[3];
+        s.fAlphaBlend = i % 6 != 5;
+        s.rotation = i % 4 == 3 ? 30.0f : 0.0f;
+    }
+    Open(record);
+    Record()->info = false;
+    for (int step = 0; step < 2; ++step) {
+        IdleSprites(window, Record()->pSpriteArray, Record()->numSprites, 0.05);
+        ExpectSameFrame("step " + std::to_string(step));
+    }
+    Summary("every texture format");
+}
+
 TEST_F(SamePixels, MirroredCopiesOfATransparentImage)
 {
     // A 64 x 32 image, transparent but for a soft blob off its centre, tiled

@@ -290,6 +290,8 @@ struct SpriteView {
 struct QuadBatch {
     GLQuadArrays arrays;
     GLuint texture = 0;
+    bool allWhite = true;   // every quad waiting has the colour (1, 1, 1, 1)
+    bool replacing = false; // the GL is set to draw without colours
 };
 
 QuadBatch& Batch()
@@ -298,13 +300,35 @@ QuadBatch& Batch()
     return batch;
 }
 
+// Sets the texture environment and the colour array for drawing the batch
+// with its colours (GL_MODULATE, as the sprites ask) or without them.
+void UseColours(QuadBatch* b, bool colours)
+{
+    if (b->replacing == !colours)
+        return;
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, colours ? GL_MODULATE : GL_REPLACE);
+    if (colours) {
+        glEnableClientState(GL_COLOR_ARRAY);
+    } else {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f); // the alpha of luminance texels
+    }
+    b->replacing = !colours;
+}
+
+// Multiplying by an opaque white colour leaves every texel as it is, of any
+// format: a batch of such quads goes to the GL with GL_REPLACE and without
+// its colours, which spares the GL a colour per vertex and a product per
+// pixel.
 void FlushBatch()
 {
     QuadBatch& b = Batch();
     if (b.arrays.xyz.empty())
         return;
     glBindTexture(GL_TEXTURE_2D, b.texture);
+    UseColours(&b, !b.allWhite);
     DrawGLQuadArrays(&b.arrays, GL_QUADS);
+    b.allWhite = true;
 }
 
 // The sprite state last given to the GL in this frame (-1: not known), so
@@ -429,6 +453,8 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
         *texel++ = vertexST[v][1];
         colour = std::copy(rgba, rgba + 4, colour);
     }
+    QuadBatch& b = Batch();
+    b.allWhite = b.allWhite && rgba[0] == 1.0f && rgba[1] == 1.0f && rgba[2] == 1.0f && rgba[3] == 1.0f;
     return true;
 }
 
@@ -886,6 +912,7 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
         }
     }
     FlushBatch();
+    UseColours(&Batch(), true);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);

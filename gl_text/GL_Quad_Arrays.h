@@ -1,25 +1,30 @@
-// Quads waiting to be drawn from vertex arrays: corners, texture coordinates
-// and colours, kept from one draw to the next so that their storage is too.
+// Quads waiting to be drawn from one interleaved vertex array: corner,
+// texture coordinates and colour of each vertex side by side, kept from one
+// draw to the next so that its storage is too.
 #pragma once
 
 #include <GL/gl.h>
 
 #include <vector>
 
-struct GLQuadArrays {
-    std::vector<GLfloat> xyz, st, rgba; // 3, 2 and 4 values a vertex
+struct GLQuadVertex {
+    GLfloat x, y, z, s, t, r, g, b, a;
 };
 
-// Draws the arrays as primitives of the given mode with the texture and state
-// in force (the vertex, texture-coordinate and colour arrays enabled), then
-// empties them.
+struct GLQuadArrays {
+    std::vector<GLQuadVertex> vertices; // four a quad
+};
+
+// Draws the vertices as primitives of the given mode with the texture and
+// state in force (the vertex and texture-coordinate arrays enabled, the
+// colour array too where the colours count), then empties them.
 inline void DrawGLQuadArrays(GLQuadArrays* arrays, GLenum mode)
 {
-    glVertexPointer(3, GL_FLOAT, 0, arrays->xyz.data());
-    glTexCoordPointer(2, GL_FLOAT, 0, arrays->st.data());
-    glColorPointer(4, GL_FLOAT, 0, arrays->rgba.data());
-    glDrawArrays(mode, 0, GLsizei(arrays->xyz.size() / 3));
-    arrays->xyz.clear();
-    arrays->st.clear();
-    arrays->rgba.clear();
+    const GLQuadVertex* v = arrays->vertices.data();
+    constexpr GLsizei stride = sizeof(GLQuadVertex);
+    glVertexPointer(3, GL_FLOAT, stride, &v->x);
+    glTexCoordPointer(2, GL_FLOAT, stride, &v->s);
+    glColorPointer(4, GL_FLOAT, stride, &v->r);
+    glDrawArrays(mode, 0, GLsizei(arrays->vertices.size()));
+    arrays->vertices.clear();
 }

@@ -40,7 +40,7 @@ GlyphQuads gPendingGlyphs; // keeps its storage from frame to frame
 void DrawPendingGlyphs()
 {
     GlyphQuads& q = gPendingGlyphs;
-    if (q.arrays.xyz.empty())
+    if (q.arrays.vertices.empty())
         return;
     GLint viewport[4], matrixMode = 0, bound = 0, alphaFunc = 0;
     GLfloat alphaRef = 0, current[4];
@@ -119,12 +119,11 @@ bool DrawFromAtlas(const char* text, GLuint fontList)
             const float right = left + float(g.width), top = bottom + float(g.height);
             const float s0 = float(g.x) * sScale, s1 = float(g.x + g.width) * sScale;
             const float t0 = float(g.y) * tScale, t1 = float(g.y + g.height) * tScale;
-            GLQuadArrays& a = q.arrays;
-            a.xyz.insert(a.xyz.end(), {left, bottom, raster[2], right, bottom, raster[2], right, top, raster[2], left,
-                                       top, raster[2]});
-            a.st.insert(a.st.end(), {s0, t0, s1, t0, s1, t1, s0, t1});
-            for (int corner = 0; corner < 4; ++corner)
-                a.rgba.insert(a.rgba.end(), colour, colour + 4);
+            const float r = colour[0], gr = colour[1], b = colour[2], a = colour[3];
+            q.arrays.vertices.insert(q.arrays.vertices.end(), {{left, bottom, raster[2], s0, t0, r, gr, b, a},
+                                                               {right, bottom, raster[2], s1, t0, r, gr, b, a},
+                                                               {right, top, raster[2], s1, t1, r, gr, b, a},
+                                                               {left, top, raster[2], s0, t1, r, gr, b, a}});
         }
         x += g.advance;
         // Move the raster position glyph by glyph, as the lists' bitmaps do.

@@ -323,7 +323,7 @@ void UseColours(QuadBatch* b, bool colours)
 void FlushBatch()
 {
     QuadBatch& b = Batch();
-    if (b.arrays.xyz.empty())
+    if (b.arrays.vertices.empty())
         return;
     glBindTexture(GL_TEXTURE_2D, b.texture);
     UseColours(&b, !b.allWhite);
@@ -434,26 +434,13 @@ bool AddTile(const SpriteView& view, FrameBudget* budget, const GLImageCorners& 
     if (!shown)
         return true;
     place(*shown, x, y);
-    GLQuadArrays& a = Batch().arrays;
     const GLfloat vertexST[4][2] = {{st[0], st[1]}, {st[2], st[1]}, {st[0], st[3]}, {st[2], st[3]}};
-    const size_t first = a.xyz.size() / 3;
-    a.xyz.resize((first + 4) * 3);
-    a.st.resize((first + 4) * 2);
-    a.rgba.resize((first + 4) * 4);
-    GLfloat* xyz = &a.xyz[first * 3];
-    GLfloat* texel = &a.st[first * 2];
-    GLfloat* colour = &a.rgba[first * 4];
+    QuadBatch& b = Batch();
     // Round the quad; its triangles meet along the diagonal from corner 1
     // to corner 2.
-    for (int v : {0, 1, 3, 2}) {
-        *xyz++ = x[v];
-        *xyz++ = y[v];
-        *xyz++ = tz;
-        *texel++ = vertexST[v][0];
-        *texel++ = vertexST[v][1];
-        colour = std::copy(rgba, rgba + 4, colour);
-    }
-    QuadBatch& b = Batch();
+    for (int v : {0, 1, 3, 2})
+        b.arrays.vertices.push_back(
+            {x[v], y[v], tz, vertexST[v][0], vertexST[v][1], rgba[0], rgba[1], rgba[2], rgba[3]});
     b.allWhite = b.allWhite && rgba[0] == 1.0f && rgba[1] == 1.0f && rgba[2] == 1.0f && rgba[3] == 1.0f;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "OpenGL_Image_Utilities.h"
 
+#include <bit>
 #include <cstdlib>
 #include <string>
 
@@ -25,10 +26,8 @@ int32_t GetNextTextureSize(int32_t textureDimension, int16_t maxTextureSize)
 {
     if (textureDimension > maxTextureSize)
         return maxTextureSize;
-    for (int32_t bit = 8192; bit > 0; bit >>= 1)
-        if (textureDimension & bit)
-            return bit;
-    return 0;
+    // The highest of the bits 8192 down to 1 that is set.
+    return int32_t(std::bit_floor(uint32_t(textureDimension) & 0x3FFFu));
 }
 
 namespace {

@@ -283,7 +283,15 @@ struct SpriteView {
     float cosR, sinR;   // the world rotation
     float halfW, halfH; // the window, in drawing space around its centre
     bool grid, lines;
+    double halfDiagonal; // of the window: how far from its centre it reaches
 };
+
+// How far an image reaches from its centre at zoom 1.
+double HalfDiagonal(const recImage& image)
+{
+    const double w = image.imageWidth, h = image.imageHeight;
+    return 0.5 * std::sqrt(w * w + h * h);
+}
 
 // Textured quads waiting to be drawn: consecutive tiles that share their
 // texture and GL state go to the GL as one array of triangles, in order.
@@ -459,9 +467,7 @@ void ForEachCopy(const recSprite& sprite, const recImage& image, const TiledPlac
     }
     // Copies whose centre lies further from the window's centre than the
     // window's and the copy's half diagonals together cannot be seen.
-    const double reach = std::hypot(double(view.halfW), double(view.halfH)) +
-                         0.5 * std::hypot(double(image.imageWidth), double(image.imageHeight)) *
-                             double(sprite.zoom * image.zoom) * double(worldZoom);
+    const double reach = view.halfDiagonal + HalfDiagonal(image) * double(sprite.zoom * image.zoom) * double(worldZoom);
     const int32_t half = tiled->tiles / 2;
     auto range = [&](float pos, float size, int32_t* lo, int32_t* hi) {
         const double a = (-reach / double(worldZoom) - double(pos)) / double(size);
@@ -781,8 +787,7 @@ bool OutOfSight(const recSprite& sprite, const recImage& image, const SpriteView
     const double zoom = double(sprite.zoom * image.zoom) * double(view.worldZoom);
     const double x = double((sprite.centerX + view.worldX) * view.worldZoom);
     const double y = double((sprite.centerY + view.worldY) * view.worldZoom);
-    const double reach = std::hypot(double(view.halfW), double(view.halfH)) +
-                         0.5 * std::hypot(double(image.imageWidth), double(image.imageHeight)) * std::fabs(zoom);
+    const double reach = view.halfDiagonal + HalfDiagonal(image) * std::fabs(zoom);
     return x * x + y * y > reach * reach; // false for NaN: such a sprite goes on to the exact test
 }
 
@@ -837,7 +842,7 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
     if (!pSpriteArray || !imageArray)
         return;
     const float radians = float(double(worldRotation) * M_PI / 180.0);
-    const SpriteView view{worldX,
+    SpriteView view{worldX,
                           worldY,
                           worldZ,
                           worldZoom,
@@ -846,7 +851,9 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
                           float(width) / 2.0f + 1.0f, // a pixel of margin for the rasteriser's rounding
                           float(height) / 2.0f + 1.0f,
                           grid != 0,
-                          lines != 0};
+                          lines != 0,
+                          0.0};
+    view.halfDiagonal = std::sqrt(double(view.halfW) * view.halfW + double(view.halfH) * view.halfH);
     FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), kMaxGridLinesPerFrame, false};
     static std::vector<char> hidden;
     if (leaveOutHidden)

@@ -842,18 +842,19 @@ void DrawGLSprites(recSprite* pSpriteArray, SInt32 numSprites, recImage* imageAr
     if (!pSpriteArray || !imageArray)
         return;
     const float radians = float(double(worldRotation) * M_PI / 180.0);
-    SpriteView view{worldX,
+    // A pixel of margin all round for the rasteriser's rounding.
+    const float halfW = float(width) / 2.0f + 1.0f, halfH = float(height) / 2.0f + 1.0f;
+    const SpriteView view{worldX,
                           worldY,
                           worldZ,
                           worldZoom,
                           std::cos(radians),
                           std::sin(radians),
-                          float(width) / 2.0f + 1.0f, // a pixel of margin for the rasteriser's rounding
-                          float(height) / 2.0f + 1.0f,
+                          halfW,
+                          halfH,
                           grid != 0,
                           lines != 0,
-                          0.0};
-    view.halfDiagonal = std::sqrt(double(view.halfW) * view.halfW + double(view.halfH) * view.halfH);
+                          std::sqrt(double(halfW) * halfW + double(halfH) * halfH)};
     FrameBudget budget{kMaxTilesPerFrame, double(kMaxPixelsPerFrame), kMaxGridLinesPerFrame, false};
     static std::vector<char> hidden;
     if (leaveOutHidden)

@@ -95,6 +95,19 @@ Boolean aglSetDrawable(AGLContext ctx, CGrafPtr port)
         HostSetAGLError(AGL_BAD_DRAWABLE);
         return false;
     }
+    // A context draws only to a surface made with its depth buffer or lack of
+    // one: a surface made before for the other kind is made again.
+    const bool depth = ctx->context->format().depthBufferSize() > 0;
+    if ((surface->requestedFormat().depthBufferSize() > 0) != depth) {
+        QSurfaceFormat format = surface->requestedFormat();
+        format.setDepthBufferSize(depth ? ctx->context->format().depthBufferSize() : 0);
+        const bool visible = surface->isVisible();
+        if (surface->handle())
+            surface->destroy();
+        surface->setFormat(format);
+        if (visible)
+            surface->setVisible(true);
+    }
     surface->create();
     ctx->drawable = surface;
     return true;

@@ -3,6 +3,7 @@
 // fixtures; the software-renderer fallback; the AGL and GL error reports.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "Error_Handler.h"
@@ -335,7 +336,10 @@ TEST_F(GLSetup, WithOnlyASoftwareRendererTheWindowIsDrawnAllTheSameAndThatIsSaid
 TEST_F(GLSetup, WithAnAcceleratedRendererTheRequestIsKept)
 {
     UseDisplays({Display(global, {Software(0), Accelerated(0)})});
-    recWindow* record = NewTestRecord(0, 0);
+    recWindow* record = NewTestRecord(0, 2);
+    MakeSprite(&record->pSpriteArray[0], 0, 0, 0);
+    MakeSprite(&record->pSpriteArray[1], 0, 0, 0);
+    record->pSpriteArray[0].fAlphaBlend = true; // the other is depth-tested
     SetWRefCon(window, record);
     StartCapturingStderr();
     EXPECT_EQ(BuildGLForWindow(window), noErr);
@@ -346,6 +350,23 @@ TEST_F(GLSetup, WithAnAcceleratedRendererTheRequestIsKept)
     EXPECT_EQ(record->glInfo.aglAttributes[3], AGL_DEPTH_SIZE);
     EXPECT_EQ(record->glInfo.aglAttributes[4], 16);
     EXPECT_TRUE(record->glInfo.fDraggable);
+
+    // A world whose sprites all blend, or that has none, never tests depth:
+    // it asks for no depth buffer.
+    for (SInt32 sprites : {2, 0}) {
+        DisposeGLForWindow(window);
+        std::free(record);
+        record = NewTestRecord(0, 2);
+        MakeSprite(&record->pSpriteArray[0], 0, 0, 0);
+        MakeSprite(&record->pSpriteArray[1], 0, 0, 0);
+        record->pSpriteArray[0].fAlphaBlend = record->pSpriteArray[1].fAlphaBlend = true;
+        record->numSprites = sprites;
+        SetWRefCon(window, record);
+        EXPECT_EQ(BuildGLForWindow(window), noErr);
+        ASSERT_NE(record->aglContext, nullptr);
+        EXPECT_EQ(record->glInfo.aglAttributes[3], AGL_DEPTH_SIZE);
+        EXPECT_EQ(record->glInfo.aglAttributes[4], 0);
+    }
 }
 
 TEST_F(GLSetup, ErrorReportsTakeOnePendingError)

@@ -194,11 +194,9 @@ void DrawGL(WindowRef window)
     const SInt32 height = rectPort.bottom - rectPort.top;
     SetUpDrawingSpace(width, height);
     glEnable(GL_DEPTH_TEST);
-    // Clearing a depth buffer that no sprite tests is a full-window pass
-    // that changes no pixel: it is left out then.
-    glClear(SpritesTestDepth(pWindowInfo->pSpriteArray, pWindowInfo->numSprites)
-                ? GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT
-                : GL_COLOR_BUFFER_BIT);
+    // A window whose sprites never test depth has no depth buffer to clear
+    // (see FillContextRequest).
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // The view follows sprite 0; without sprites it is the origin, upright.
     float worldX = 0.0f, worldY = 0.0f, worldZ = 0.0f, worldRotation = 0.0f;

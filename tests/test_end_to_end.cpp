@@ -415,6 +415,40 @@ TEST_F(EndToEnd, TheSameSessionRunsNativelyOnWayland)
     ExpectDemoKeysSavedUnderConfig();
 }
 
+// A world whose sprites all blend never tests depth: its window gets no
+// depth buffer, and the surface the window was shown with is made again for
+// that. The compositor shows the new one.
+TEST_F(EndToEnd, AWorldOfBlendedSpritesShowsOnWayland)
+{
+    fs::copy_file(root / "usr/share/stardrift/demo/planet.png", root / "run/planet.png",
+                  fs::copy_options::overwrite_existing);
+    // One image; one sprite: the planet at the origin, blended.
+    std::ofstream(root / "run/blended.sprites") << "1\n0\nplanet.png\n1\n"
+                                                << "0\n0\n0\n0\n0\n1\n0\n0\n0\n1\n1\n1\n1\n0\n0\n1\n0\n";
+    ASSERT_NO_FATAL_FAILURE(StartCompositor());
+    ASSERT_NO_FATAL_FAILURE(
+        Launch((root / "run/blended.sprites").string(), {{"QT_QPA_PLATFORM", "wayland"},
+                                                         {"WAYLAND_DISPLAY", "stardrift-e2e"},
+                                                         {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
+    QImage shot;
+    for (int i = 0; i < 100; ++i) {
+        Sleep(100);
+        shot = Shot();
+        if (Count(shot, {0, 0, 250, 120}, Red) > 50)
+            break;
+    }
+    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    Sleep(300);
+    shot = Shot();
+    const int top = ContentTop(shot);
+    const int cx = shot.width() / 2, cy = top + (shot.height() - top) / 2;
+    const int planet = Count(shot, {cx - 32, cy - 32, 64, 64}, [](const QColor& c) {
+        return std::abs(c.red() - 51) + std::abs(c.green() - 51) + std::abs(c.blue() - 51) > 30;
+    });
+    EXPECT_GT(planet, 64 * 64 / 2) << "the planet in the middle, at zoom 0.5";
+    EXPECT_TRUE(Quit()) << "quits cleanly";
+}
+
 TEST_F(EndToEnd, ADenseScreenGetsTheWorldAtFullResolutionAndTallerText)
 {
     Start("--demo", "demo.sprites", {{"QT_SCALE_FACTOR", "2"}});

@@ -186,6 +186,22 @@ protected:
         ASSERT_TRUE(fs::exists(runtime / "stardrift-e2e")) << "Weston did not start; see " << root / "weston.log";
         frame = Area{0, 0, 800, 640};
     }
+    // Starts a compositor and the installed program on it with the
+    // argument, and waits until the compositor shows its window with the
+    // overlay's text.
+    void LaunchOnWayland(const std::string& argument)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartCompositor());
+        ASSERT_NO_FATAL_FAILURE(Launch(argument, {{"QT_QPA_PLATFORM", "wayland"},
+                                                  {"WAYLAND_DISPLAY", "stardrift-e2e"},
+                                                  {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
+        QImage shot;
+        for (int i = 0; i < 100 && Count(shot, {0, 0, 250, 120}, Red) <= 50; ++i) {
+            Sleep(100);
+            shot = Shot();
+        }
+        ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    }
     // Quits by the menu's shortcut: true when the program ended by itself
     // with status 0.
     bool Quit()
@@ -380,24 +396,13 @@ TEST_F(EndToEnd, AFirstDemoStartSteersZoomsAndKeepsItsBindingsUnderConfig)
 
 TEST_F(EndToEnd, TheSameSessionRunsNativelyOnWayland)
 {
-    ASSERT_NO_FATAL_FAILURE(StartCompositor());
-    ASSERT_NO_FATAL_FAILURE(Launch("--demo", {{"QT_QPA_PLATFORM", "wayland"},
-                                              {"WAYLAND_DISPLAY", "stardrift-e2e"},
-                                              {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
-    // The window is the compositor's to show: wait for the overlay's text.
-    QImage shot;
-    for (int i = 0; i < 100; ++i) {
-        Sleep(100);
-        shot = Shot();
-        if (Count(shot, {0, 0, 250, 120}, Red) > 50)
-            break;
-    }
-    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    // The window is the compositor's to show.
+    ASSERT_NO_FATAL_FAILURE(LaunchOnWayland("--demo"));
     Sleep(500);
     // The compositor's window has the X keyboard (the pointer rests in a
     // corner of it), and the compositor gives it to the program.
     Shell("xdotool mousemove 795 635");
-    shot = Shot();
+    QImage shot = Shot();
     const int shipPixels = ShipPixels(shot);
     EXPECT_GT(shipPixels, 20) << "the ship in the middle";
     if (!x11Demo.isNull()) {
@@ -425,21 +430,9 @@ TEST_F(EndToEnd, AWorldOfBlendedSpritesShowsOnWayland)
     // One image; one sprite: the planet at the origin, blended.
     std::ofstream(root / "run/blended.sprites") << "1\n0\nplanet.png\n1\n"
                                                 << "0\n0\n0\n0\n0\n1\n0\n0\n0\n1\n1\n1\n1\n0\n0\n1\n0\n";
-    ASSERT_NO_FATAL_FAILURE(StartCompositor());
-    ASSERT_NO_FATAL_FAILURE(
-        Launch((root / "run/blended.sprites").string(), {{"QT_QPA_PLATFORM", "wayland"},
-                                                         {"WAYLAND_DISPLAY", "stardrift-e2e"},
-                                                         {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
-    QImage shot;
-    for (int i = 0; i < 100; ++i) {
-        Sleep(100);
-        shot = Shot();
-        if (Count(shot, {0, 0, 250, 120}, Red) > 50)
-            break;
-    }
-    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    ASSERT_NO_FATAL_FAILURE(LaunchOnWayland((root / "run/blended.sprites").string()));
     Sleep(300);
-    shot = Shot();
+    const QImage shot = Shot();
     const int top = ContentTop(shot);
     const int cx = shot.width() / 2, cy = top + (shot.height() - top) / 2;
     const int planet = Count(shot, {cx - 32, cy - 32, 64, 64}, [](const QColor& c) {
@@ -566,18 +559,8 @@ TEST_F(EndToEnd, LosingTheDisplaySavesTheBindings)
 
 TEST_F(EndToEnd, LosingTheWaylandCompositorSavesTheBindings)
 {
-    ASSERT_NO_FATAL_FAILURE(StartCompositor());
     std::ofstream(root / "run/empty.sprites") << "0\n0\n";
-    ASSERT_NO_FATAL_FAILURE(
-        Launch((root / "run/empty.sprites").string(), {{"QT_QPA_PLATFORM", "wayland"},
-                                                       {"WAYLAND_DISPLAY", "stardrift-e2e"},
-                                                       {"XDG_RUNTIME_DIR", (root / "runtime").string()}}));
-    QImage shot;
-    for (int i = 0; i < 100 && Count(shot, {0, 0, 250, 120}, Red) <= 50; ++i) {
-        Sleep(100);
-        shot = Shot();
-    }
-    ASSERT_GT(Count(shot, {0, 0, 250, 120}, Red), 50) << "no window with the overlay; see " << root / "weston.log";
+    ASSERT_NO_FATAL_FAILURE(LaunchOnWayland((root / "run/empty.sprites").string()));
     ExpectEndsWithItsServer(&compositor, "compositor", &pid, root / "run");
 }
 

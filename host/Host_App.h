@@ -129,7 +129,8 @@ void HostQuitOnSignals();
 // Runs proc once if the process is ended from inside the event loop, as the
 // platform layer does when the display connection is lost (a logout): from
 // exit() on X11, just before _exit() on Wayland. Never when the event loop
-// returns.
+// returns. From then on SIGPIPE is ignored: a write to a lost display fails
+// rather than killing the process.
 void HostSetLostDisplayProc(void (*proc)());
 
 // ---- interface description, menus and windows ------------------------------

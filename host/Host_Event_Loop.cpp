@@ -148,6 +148,10 @@ void HostSetLostDisplayProc(void (*proc)())
     if (!gLostDisplayProc) {
         std::atexit(RunLostDisplayProc);
         gPreviousMessageHandler = qInstallMessageHandler(WatchForLostDisplay);
+        // A frame written to the socket of a display that has just gone would
+        // raise SIGPIPE and end the process on the spot, before the IO-error
+        // path could call exit(): the write fails instead, and that path runs.
+        std::signal(SIGPIPE, SIG_IGN);
     }
     gLostDisplayProc = proc;
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "App_Shell.h"
@@ -332,6 +334,21 @@ TEST_F(Shell, AWaylandConnectionLostInTheEventLoopRunsTheLostDisplayProc)
     });
     RunApplicationEventLoop();
     EXPECT_EQ(gLostDisplayRuns, 1) << "once";
+}
+
+TEST_F(Shell, AWriteToALostDisplayFailsWithoutEndingTheProgram)
+{
+    // The display's end of the socket is gone; the X library's next write
+    // must come back with an error (and the IO-error path then exits through
+    // the lost-display proc), not kill the process with SIGPIPE.
+    HostSetLostDisplayProc([] { ++gLostDisplayRuns; });
+    int sockets[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    close(sockets[1]);
+    const char request[4] = {};
+    EXPECT_EQ(write(sockets[0], request, sizeof request), -1);
+    EXPECT_EQ(errno, EPIPE);
+    close(sockets[0]);
 }
 
 TEST_F(Shell, MenuOpeningSetsTheCheckMarks)

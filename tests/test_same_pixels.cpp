@@ -84,7 +84,7 @@ protected:
         const bool testsDepth = SpritesTestDepth(record->pSpriteArray, record->numSprites);
         if (!testsDepth) {
             plainWindow = OpenGLTestWindow(WithDepthBuffer(make()), width, height, &frame);
-            ASSERT_EQ(DepthBits(plainWindow) > 0, true);
+            ASSERT_GT(DepthBits(plainWindow), 0);
         }
         window = OpenGLTestWindow(record, width, height, &frame);
         ASSERT_NE(Record()->aglContext, nullptr);

@@ -792,6 +792,17 @@ double ProcessCpuMs()
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
 }
 
+// What a frame may take. The sanitized build runs our code unoptimised and
+// checks every memory access: there the same frames take three to four times
+// as long (about 170 ms against 80 ms for the largest file on this project's
+// machines), so its budget is scaled to still catch work that grows with the
+// file rather than the cost of the instrumentation.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kFrameBudgetMs = 4 * 250.0;
+#else
+constexpr double kFrameBudgetMs = 250.0;
+#endif
+
 // Milliseconds of the slowest of a few frames of the window. The processor
 // time of the whole process (the renderer's threads included) is counted:
 // on an idle machine a frame takes at most that long, and unlike the time
@@ -826,9 +837,9 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
     StartCapturingStderr();
     for (float zoom : {0.1f, 0.01f}) {
         record->zoom = zoom;
-        EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << "tiled sprites at zoom " << zoom;
+        EXPECT_LT(SlowestFrameMs(window, 3), kFrameBudgetMs) << "tiled sprites at zoom " << zoom;
         record->lines = record->grid = true;
-        EXPECT_LT(SlowestFrameMs(window, 2), 250.0) << "with outlines and grid at zoom " << zoom;
+        EXPECT_LT(SlowestFrameMs(window, 2), kFrameBudgetMs) << "with outlines and grid at zoom " << zoom;
         record->lines = record->grid = false;
         // What reaches the GL stays within the frame's caps.
         int polygons = 0;
@@ -852,7 +863,7 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
     record->pSpriteArray = sprites;
     record->numSprites = many;
     record->zoom = 0.1f;
-    EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << many << " sprites";
+    EXPECT_LT(SlowestFrameMs(window, 3), kFrameBudgetMs) << many << " sprites";
     // Turned visible: each a 256 x 256 sprite over the window.
     for (int32_t i = 0; i < many; ++i) {
         sprites[i].imageNum = 1;
@@ -860,7 +871,7 @@ TEST_F(GLWorld, NoSpriteFileMakesAFrameSlowerThanAQuarterSecond)
         sprites[i].red = sprites[i].alpha = 1.0f;
         sprites[i].fAlphaBlend = i % 2 == 0;
     }
-    EXPECT_LT(SlowestFrameMs(window, 3), 250.0) << many << " sprites over the window";
+    EXPECT_LT(SlowestFrameMs(window, 3), kFrameBudgetMs) << many << " sprites over the window";
 }
 
 } // namespace

@@ -274,9 +274,10 @@ protected:
         const int top = ContentTop(shot);
         return Count(shot, {shot.width() / 2 - 40, top + (shot.height() - top) / 2 - 40, 80, 80}, Bright);
     }
-    // The window once two shots in a row show the same ship. A shot can catch
-    // a frame half put on the screen (under load, the first frames come
-    // slowly), and the ship in it cut short.
+    // The window once two shots in a row show the same ship. A first shot can
+    // show the ship partly covered: on Weston by the pointer, until the
+    // compositor repaints after the pointer moved away, and once on a loaded
+    // X display by something not caught (82 bright pixels instead of 120).
     QImage SteadyShot()
     {
         QImage shot = Shot();

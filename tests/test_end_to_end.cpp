@@ -281,12 +281,12 @@ protected:
     QImage SteadyShot()
     {
         QImage shot = Shot();
+        int ship = ShipPixels(shot);
         for (int i = 0; i < 20; ++i) {
             Sleep(100);
-            QImage next = Shot();
-            const bool same = ShipPixels(next) == ShipPixels(shot);
-            shot = next;
-            if (same)
+            shot = Shot();
+            const int previous = std::exchange(ship, ShipPixels(shot));
+            if (ship == previous)
                 break;
         }
         return shot;

@@ -18,3 +18,21 @@ inline std::string Shell(const std::string& command)
         output.pop_back();
     return output;
 }
+
+// Types the keys ("ctrl+g", "ctrl+period ctrl+t") with xdotool, into the
+// window given as xdotool's "--window <id> " or into the focused one when
+// the target is empty, then releases them on the display. xdotool presses a
+// key through the display's own keyboard when the window has the focus; when
+// the focus moves before the release (the program quits, or is still taking
+// the focus as it starts) the release goes elsewhere and the display keeps
+// the key down. Its repeats then reach the next program on the display: a
+// "g" left down by one test started the world in the next.
+inline void TypeKeys(const std::string& target, const std::string& keys)
+{
+    Shell("xdotool key " + target + keys + " 2>/dev/null");
+    std::string names = keys;
+    for (char& c : names)
+        if (c == '+')
+            c = ' ';
+    Shell("xdotool keyup " + names);
+}

@@ -459,7 +459,7 @@ TEST_F(HotPlug, TheProgramSteersWithAPadPluggedInAfterStart)
         window = Shell("xdotool search --onlyvisible --name demo.sprites 2>/dev/null | head -1");
     }
     EXPECT_FALSE(window.empty()) << "no window";
-    Shell("xdotool key --window " + window + " ctrl+g");
+    TypeKeys("--window " + window + " ", "ctrl+g");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const int idle = ChangeInASecond();
 
@@ -477,7 +477,7 @@ TEST_F(HotPlug, TheProgramSteersWithAPadPluggedInAfterStart)
     // Pulled out, then Quit: the binding is saved all the same.
     Unplug(pad);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    Shell("xdotool key --window " + window + " ctrl+q");
+    TypeKeys("--window " + window + " ", "ctrl+q");
     int status = -1;
     for (int i = 0; i < 50 && waitpid(program, &status, WNOHANG) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
